@@ -1,0 +1,94 @@
+// Runs one update over every document of a folder and prints how many
+// documents and bytes it went through and how long it took.
+//
+//   update_bench FOLDER SEARCH NEW
+
+#include <dirent.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "engine/path_rules.h"
+#include "engine/update_run.h"
+
+namespace {
+
+class MessagesOnlyReporter : public engine::RunReporter {
+ public:
+  void showWorkingOn(const std::string&) override {}
+  void showOperation(const std::string&) override {}
+  void setProgressRange(int, int) override {}
+  void setProgressValue(int) override {}
+  void showMessage(const std::string& prompt,
+                   const std::string& title) override {
+    std::cerr << title << ": " << prompt << "\n";
+  }
+  void disableUpdate() override {}
+  void refreshList() override {}
+};
+
+bool IsDocumentName(const std::string& name) {
+  std::string lower(name);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
+  for (const char* type : {".htm", ".asp", ".hts", ".mv", ".cfm"}) {
+    const std::string suffix(type);
+    if (lower.size() > suffix.size() &&
+        lower.compare(lower.size() - suffix.size(), suffix.size(), suffix) ==
+            0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::cerr << "usage: update_bench FOLDER SEARCH NEW\n";
+    return 2;
+  }
+  std::setlocale(LC_ALL, "");
+  const std::string folder = argv[1];
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) {
+    std::perror(folder.c_str());
+    return 1;
+  }
+  engine::Selection entries;
+  long long bytes = 0;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name[0] == '.' || !IsDocumentName(name)) continue;
+    struct stat info;
+    std::string path = engine::documentPath(folder, name);
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    bytes += info.st_size;
+    entries.push_back({name, true});
+  }
+  closedir(dir);
+  std::sort(entries.begin(), entries.end(),
+            [](const auto& a, const auto& b) { return a.name < b.name; });
+
+  MessagesOnlyReporter reporter;
+  const auto start = std::chrono::steady_clock::now();
+  const std::int32_t updated =
+      engine::UpdateRun(folder, entries, argv[2], argv[3], reporter);
+  const std::chrono::duration<double> seconds =
+      std::chrono::steady_clock::now() - start;
+
+  struct rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf(
+      "documents %zu updated %d bytes %lld seconds %.3f maxrss_kib %ld\n",
+      entries.size(), updated, bytes, seconds.count(), usage.ru_maxrss);
+  return updated == static_cast<std::int32_t>(entries.size()) ? 0 : 1;
+}

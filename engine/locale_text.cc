@@ -1,0 +1,68 @@
+#include "engine/locale_text.h"
+
+#include <cwctype>
+#include <vector>
+
+namespace engine {
+
+Character DecodeCharacter(std::string_view text) {
+  Character c;
+  c.byte = static_cast<unsigned char>(text[0]);
+  if (c.byte < 0x80) {  // ASCII stands for itself in every code page
+    c.wide = static_cast<wchar_t>(c.byte);
+    c.length = 1;
+    return c;
+  }
+  std::mbstate_t state{};
+  wchar_t wide = 0;
+  std::size_t length = std::mbrtowc(&wide, text.data(), text.size(), &state);
+  if (length == static_cast<std::size_t>(-1) ||
+      length == static_cast<std::size_t>(-2)) {
+    c.raw = true;
+    c.length = 1;
+    return c;
+  }
+  c.wide = wide;
+  c.length = length == 0 ? 1 : length;  // the NUL character is one byte
+  return c;
+}
+
+bool SameIgnoringCase(const Character& a, const Character& b) {
+  if (a.raw || b.raw) return a.raw && b.raw && a.byte == b.byte;
+  if (a.wide == b.wide) return true;
+  const auto wa = static_cast<std::wint_t>(a.wide);
+  const auto wb = static_cast<std::wint_t>(b.wide);
+  // Both directions: some letters only meet on one side (the final sigma
+  // and the long s meet their partners in upper case only).
+  return std::towlower(wa) == std::towlower(wb) ||
+         std::towupper(wa) == std::towupper(wb);
+}
+
+bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
+  while (!a.empty() && !b.empty()) {
+    Character ca = DecodeCharacter(a);
+    Character cb = DecodeCharacter(b);
+    if (!SameIgnoringCase(ca, cb)) return false;
+    a.remove_prefix(ca.length);
+    b.remove_prefix(cb.length);
+  }
+  return a.empty() && b.empty();
+}
+
+std::optional<std::size_t> BytesBeforeLastCharacters(std::string_view text,
+                                                     std::size_t count) {
+  // Character boundaries are only known from the start of the text, since
+  // a stateful or invalid sequence can't be decoded backwards.
+  std::vector<std::size_t> starts;
+  starts.reserve(text.size());
+  std::size_t position = 0;
+  while (position < text.size()) {
+    starts.push_back(position);
+    position += DecodeCharacter(text.substr(position)).length;
+  }
+  if (starts.size() < count) return std::nullopt;
+  if (count == 0) return text.size();
+  return starts[starts.size() - count];
+}
+
+}  // namespace engine

@@ -1,0 +1,43 @@
+// Character-level helpers for text in the process's LC_CTYPE code page.
+// Documents and paths are byte strings; where a rule counts characters, a
+// byte sequence that is not valid in the code page counts one character per
+// byte, so every byte of a text belongs to exactly one character.
+
+#ifndef VANTREL_ENGINE_LOCALE_TEXT_H_
+#define VANTREL_ENGINE_LOCALE_TEXT_H_
+
+#include <cstddef>
+#include <cwchar>
+#include <optional>
+#include <string_view>
+
+namespace engine {
+
+// One character of a text: either a valid character of the code page or a
+// single byte that is not part of one.
+struct Character {
+  wchar_t wide = 0;        // valid only when !raw
+  bool raw = false;        // an invalid byte, which matches only itself
+  unsigned char byte = 0;  // the raw byte
+  std::size_t length = 1;  // bytes taken from the text
+};
+
+// Decodes the character that starts at text[0]; text must not be empty.
+Character DecodeCharacter(std::string_view text);
+
+// True when a and b are the same character with letter case ignored, as
+// the locale's case mappings say (É with é, Σ with σ and ς).  An invalid
+// byte matches only the same invalid byte.
+bool SameIgnoringCase(const Character& a, const Character& b);
+
+// True when the two texts have the same characters, case ignored.
+bool SameTextIgnoringCase(std::string_view a, std::string_view b);
+
+// The number of bytes of text without its last count characters, or
+// std::nullopt when text has fewer than count characters.
+std::optional<std::size_t> BytesBeforeLastCharacters(std::string_view text,
+                                                     std::size_t count);
+
+}  // namespace engine
+
+#endif  // VANTREL_ENGINE_LOCALE_TEXT_H_

@@ -1,0 +1,25 @@
+// RestoreRun undoes an update: each selected backup of a folder is copied
+// over the document it was made from, under the chosen type, and then
+// deleted.  A backup is deleted only once its copy is complete and on disk.
+
+#ifndef VANTREL_ENGINE_RESTORE_RUN_H_
+#define VANTREL_ENGINE_RESTORE_RUN_H_
+
+#include <string>
+
+#include "engine/file_system.h"
+#include "engine/run_reporter.h"
+#include "engine/selection.h"
+
+namespace engine {
+
+// Restores the selected backups of folder as documents ending in typeText
+// and reports through reporter.  typeText "<Choose>" is refused with a
+// message and touches nothing; failed entries are told in one message.
+void RestoreRun(const std::string& typeText, const std::string& folder,
+                const Selection& entries, RunReporter& reporter,
+                FileSystem& fs = FileSystem::Default());
+
+}  // namespace engine
+
+#endif  // VANTREL_ENGINE_RESTORE_RUN_H_

@@ -1,0 +1,82 @@
+#include "engine/path_rules.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using engine::backupPath;
+using engine::documentPath;
+using engine::restoredPath;
+
+struct PathCase {
+  const char* folder;
+  const char* name;
+  char separator;
+  const char* document;
+  const char* backup;
+  const char* restored;  // with the type below
+  const char* type;
+};
+
+class PathRulesTest : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(PathRulesTest, DocumentBackupAndRestoredPaths) {
+  const PathCase& c = GetParam();
+  const std::string document = documentPath(c.folder, c.name, c.separator);
+  EXPECT_EQ(document, c.document);
+  EXPECT_EQ(backupPath(document), std::optional<std::string>(c.backup));
+  EXPECT_EQ(restoredPath(c.backup, c.type),
+            std::optional<std::string>(c.restored));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DriveLetters, PathRulesTest,
+    ::testing::Values(
+        PathCase{"C:\\web", "index.htm", '\\', "C:\\web\\index.htm",
+                 "C:\\web\\index.bac", "C:\\web\\index.HTM", "HTM"},
+        PathCase{"C:\\", "index.htm", '\\', "C:\\index.htm", "C:\\index.bac",
+                 "C:\\index.HTM", "HTM"},
+        PathCase{"C:\\web", "page.html", '\\', "C:\\web\\page.html",
+                 "C:\\web\\page.hbac", "C:\\web\\page.hHTM", "HTM"},
+        PathCase{"C:\\web", "x.mv", '\\', "C:\\web\\x.mv", "C:\\web\\xbac",
+                 "C:\\web\\xMV", "MV"},
+        PathCase{"C:\\web", "default.asp", '\\', "C:\\web\\default.asp",
+                 "C:\\web\\default.bac", "C:\\web\\default.HTM", "HTM"},
+        // A network path already holds a doubled separator: direct join.
+        PathCase{"\\\\server\\web", "a.htm", '\\', "\\\\server\\weba.htm",
+                 "\\\\server\\weba.bac", "\\\\server\\weba.htm", "htm"},
+        // A name shorter than three characters reaches into the folder.
+        PathCase{"C:\\web", "ab", '\\', "C:\\web\\ab", "C:\\webbac",
+                 "C:\\webHTM", "HTM"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Slashes, PathRulesTest,
+    ::testing::Values(
+        PathCase{"/srv/web", "index.htm", '/', "/srv/web/index.htm",
+                 "/srv/web/index.bac", "/srv/web/index.HTM", "HTM"},
+        PathCase{"/", "a.htm", '/', "/a.htm", "/a.bac", "/a.ASP", "ASP"},
+        PathCase{"/srv/web", "about.htm", '/', "/srv/web/about.htm",
+                 "/srv/web/about.bac", "/srv/web/about.html", "html"},
+        PathCase{"/srv/web", "about.htm", '/', "/srv/web/about.htm",
+                 "/srv/web/about.bac", "/srv/web/about.", ""},
+        PathCase{"/srv//web", "a.htm", '/', "/srv//weba.htm", "/srv//weba.bac",
+                 "/srv//weba.MV", "MV"},
+        // Characters, not bytes: é is two bytes in UTF-8 but one character.
+        PathCase{"/w", "a\xc3\xa9", '/', "/w/a\xc3\xa9", "/wbac", "/wMV", "MV"},
+        PathCase{"/w", "x.\xc3\xa9\xc3\xa9\xc3\xa9", '/',
+                 "/w/x.\xc3\xa9\xc3\xa9\xc3\xa9", "/w/x.bac", "/w/x.HTM",
+                 "HTM"},
+        // Bytes that are not UTF-8 count one character each.
+        PathCase{"/w", "x.\xff\xfe\xfd", '/', "/w/x.\xff\xfe\xfd", "/w/x.bac",
+                 "/w/x.htm", "htm"}));
+
+TEST(PathRulesTest, RefusesPathsShorterThanThreeCharacters) {
+  for (const char* path : {"", "a", "ab", "\xc3\xa9\xc3\xa9"}) {
+    EXPECT_EQ(backupPath(path), std::nullopt) << path;
+    EXPECT_EQ(restoredPath(path, "HTM"), std::nullopt) << path;
+  }
+  EXPECT_EQ(backupPath("abc"), std::optional<std::string>("bac"));
+  EXPECT_EQ(restoredPath("bac", "MV"), std::optional<std::string>("MV"));
+}
+
+}  // namespace
