@@ -29,6 +29,11 @@ struct Fault {
   const char* path_part;
 };
 
+void PrintTo(const Fault& fault, std::ostream* out) {
+  *out << testing_support::OperationName(fault.operation) << " on *"
+       << fault.path_part << "*";
+}
+
 std::string FaultName(const ::testing::TestParamInfo<Fault>& info) {
   std::string name = testing_support::OperationName(info.param.operation);
   for (const char* c = info.param.path_part; *c; ++c) {

@@ -25,6 +25,10 @@ struct ReplaceCase {
   const char* written;  // without the CR LF that every line gets
 };
 
+void PrintTo(const ReplaceCase& c, std::ostream* out) {
+  *out << c.search << " -> " << c.new_text << " in " << c.line;
+}
+
 class ReplacementTest : public ::testing::TestWithParam<ReplaceCase> {};
 
 TEST_P(ReplacementTest, FirstOccurrenceOnTheLineIsReplaced) {
@@ -105,6 +109,8 @@ struct LineEndCase {
   std::string read;
   std::string written;
 };
+
+void PrintTo(const LineEndCase& c, std::ostream* out) { *out << c.name; }
 
 class LineEndTest : public ::testing::TestWithParam<LineEndCase> {};
 

@@ -18,6 +18,10 @@ struct PathCase {
   const char* type;
 };
 
+void PrintTo(const PathCase& c, std::ostream* out) {
+  *out << c.folder << " + " << c.name;
+}
+
 class PathRulesTest : public ::testing::TestWithParam<PathCase> {};
 
 TEST_P(PathRulesTest, DocumentBackupAndRestoredPaths) {

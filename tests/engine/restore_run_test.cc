@@ -62,6 +62,8 @@ struct TypeCase {
   const char* restored_name;
 };
 
+void PrintTo(const TypeCase& c, std::ostream* out) { *out << c.name; }
+
 class RestoreTypeTest : public RestoreRunTest,
                         public ::testing::WithParamInterface<TypeCase> {};
 

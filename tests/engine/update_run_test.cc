@@ -73,6 +73,8 @@ struct RefusalCase {
   std::vector<std::string> calls;
 };
 
+void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
+
 class UpdateRefusalTest : public UpdateRunTest,
                           public ::testing::WithParamInterface<RefusalCase> {};
 
