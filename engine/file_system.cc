@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -32,6 +33,14 @@ uid_t ProcessOwner() {
 gid_t ProcessGroup() {
   static const gid_t group = ::getegid();
   return group;
+}
+
+// Whether the process may write a file that has a write bit.  access()
+// knows about ACLs; the owner's own bit and root need no system call.
+bool MayWrite(const std::string& path, const struct stat& info) {
+  if (ProcessOwner() == 0) return true;
+  if (ProcessOwner() == info.st_uid) return (info.st_mode & S_IWUSR) != 0;
+  return ::access(path.c_str(), W_OK) == 0;
 }
 
 class PosixWritableFile : public WritableFile {
@@ -96,8 +105,7 @@ class PosixFileSystem : public FileSystem {
     attributes->group = info.st_gid;
     // Without a write bit a file counts as read-only even for root, who
     // could otherwise write anything.
-    attributes->writable =
-        (info.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
+    attributes->writable = (info.st_mode & 0222) != 0 && MayWrite(path, info);
     return Status::OK();
   }
 
@@ -110,33 +118,35 @@ class PosixFileSystem : public FileSystem {
   }
 
   Status ReadFile(const std::string& path, std::string* contents) override {
-    contents->clear();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return Status::FromErrno(path, errno);
-    struct stat info;
-    if (::fstat(fd, &info) == 0 && info.st_size > 0) {
-      contents->reserve(static_cast<std::size_t>(info.st_size));
-    }
+    // Read straight into the string, whose room a caller that reuses it
+    // keeps from one file to the next.
+    constexpr std::size_t kMinimumRoom = 1 << 16;
+    std::size_t used = 0;
+    contents->resize(std::max(contents->capacity(), kMinimumRoom));
     Status status;
-    char buffer[1 << 16];
     for (;;) {
-      ssize_t got = ::read(fd, buffer, sizeof buffer);
+      if (used == contents->size()) contents->resize(2 * used);
+      ssize_t got =
+          ::read(fd, contents->data() + used, contents->size() - used);
       if (got < 0) {
         if (errno == EINTR) continue;
         status = Status::FromErrno(path, errno);
         break;
       }
       if (got == 0) break;
-      contents->append(buffer, static_cast<std::size_t>(got));
+      used += static_cast<std::size_t>(got);
     }
     ::close(fd);
+    contents->resize(status.ok() ? used : 0);
     return status;
   }
 
   Status NewWritableFile(const std::string& path, const FileAttributes& like,
                          std::unique_ptr<WritableFile>* file) override {
     file->reset();
-    mode_t mode = like.mode != 0 ? static_cast<mode_t>(like.mode) : 0644;
+    const mode_t mode = like.exists ? static_cast<mode_t>(like.mode) : 0644;
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                     mode & 0777);
     if (fd < 0) return Status::FromErrno(path, errno);
