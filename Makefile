@@ -25,14 +25,14 @@ deps:
 	fi
 
 build: deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_BUILD_UI=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
 	./$(BUILD_DIR)/app/vantrel
 
 asan: deps
-	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON
+	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON -DVANTREL_BUILD_UI=ON
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 
 test: build asan
