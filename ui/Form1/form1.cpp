@@ -1,0 +1,188 @@
+#include "ui/Form1/form1.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "data/images/vantrel_images.h"
+#include "engine/update_run.h"
+#include "ui/Form1/index_tab.h"
+#include "ui/Form1/login_name.h"
+#include "ui/Form1/progress_bar.h"
+#include "ui/Form1/wizard_layout.h"
+#include "ui/Form1/wizard_pages.h"
+#include "ui/Form2/form2.h"
+#include "ui/Form5/form5.h"
+#include "ui/browser/code_page.h"
+#include "ui/browser/drive_list.h"
+#include "ui/browser/file_list.h"
+#include "ui/browser/folder_list.h"
+#include "ui/browser/message_box.h"
+#include "ui/help/help_window.h"
+
+using wizard::twips;
+
+namespace {
+
+// A run's texts take the line ends of the documents it rewrites.
+std::string runText(const QPlainTextEdit* box) {
+  QString text = box->toPlainText();
+  text.replace(u'\n', QLatin1String("\r\n"));
+  return ui::toCodePage(text);
+}
+
+// Brings a window of ours that is already open to the front.
+void toFront(QWidget* window) {
+  window->show();
+  window->raise();
+  window->activateWindow();
+}
+
+}  // namespace
+
+Form1::Form1(QWidget* parent)
+    : QWidget(parent),
+      tabs_(new IndexTab(this)),
+      introduction_(new IntroductionFrame),
+      selectFiles_(new SelectFilesFrame),
+      change_(new ChangeFrame),
+      update_(new UpdateFrame) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Vantrel!"));
+  setWindowIcon(vantrelIcon());
+  setFont(wizard::dialogFont());
+  resize(wizard::px(7935), wizard::px(4665));
+
+  tabs_->setObjectName(QStringLiteral("SSIndexTab1"));
+  tabs_->setGeometry(twips(120, 120, 7695, 3975));
+  const QPoint framePlace = twips(120, 360, 0, 0).topLeft();
+  tabs_->addFramePage(introduction_, tr("&Introduction"), framePlace);
+  tabs_->addFramePage(selectFiles_, tr("&Select Files"), framePlace);
+  tabs_->addFramePage(change_, tr("&Change"), framePlace);
+  tabs_->addFramePage(update_, tr("&Brisklet !"), framePlace);
+
+  about_ = wizard::addButton(this, "Command2", twips(240, 4200, 1455, 375),
+                             tr("&About"));
+  help_ = wizard::addButton(this, "Command4", twips(4680, 4200, 1455, 375),
+                            tr("&Help"));
+  exit_ = wizard::addButton(this, "Command1", twips(6240, 4200, 1455, 375),
+                            tr("&Exit"));
+  setUpFocusOrder();
+
+  connect(exit_, &QPushButton::clicked, this, &Form1::Command1_Click);
+  connect(about_, &QPushButton::clicked, this, &Form1::Command2_Click);
+  connect(help_, &QPushButton::clicked, this, &Form1::Command4_Click);
+  connect(update_->update(), &QPushButton::clicked, this,
+          &Form1::Command5_Click);
+  connect(update_->undo(), &QPushButton::clicked, this, &Form1::Command6_Click);
+  connect(selectFiles_->drives(), &DriveList::changed, this,
+          &Form1::dir_Change);
+  connect(selectFiles_->folders(), &FolderList::changed, this,
+          &Form1::Dir1_Change);
+  selectFiles_->drives()->follow(selectFiles_->folders());
+
+  Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::Form_Load() {
+  tabs_->setCurrentIndex(0);
+  introduction_->userLine()->setText(account::userLine());
+}
+
+void Form1::Command1_Click() { close(); }
+
+void Form1::Command2_Click() {
+  // No parent: the About window outlives the main window when that closes
+  // first.
+  if (!aboutWindow_) {
+    aboutWindow_ = new Form2;
+    aboutWindow_->show();
+  } else {
+    toFront(aboutWindow_);
+  }
+}
+
+void Form1::Command4_Click() {
+  if (!helpWindow_) {
+    helpWindow_ = new HelpWindow;
+    helpWindow_->show();
+  } else {
+    toFront(helpWindow_);
+  }
+}
+
+void Form1::Command5_Click() {
+  engine::UpdateRun(
+      QFile::encodeName(selectFiles_->folders()->path()).toStdString(),
+      selectFiles_->files()->selection(), runText(change_->searchText()),
+      runText(change_->newText()), *this);
+}
+
+void Form1::Command6_Click() {
+  if (!restoreWindow_) {
+    restoreWindow_ = new Form5;
+    restoreWindow_->show();
+  } else {
+    toFront(restoreWindow_);
+  }
+}
+
+void Form1::dir_Change() {
+  selectFiles_->folders()->setPath(selectFiles_->drives()->drive());
+}
+
+void Form1::Dir1_Change() {
+  selectFiles_->files()->setPath(selectFiles_->folders()->path());
+}
+
+void Form1::showWorkingOn(const std::string& text) {
+  update_->workingOn()->setText(ui::fromCodePage(text));
+  update_->workingOn()->repaint();
+}
+
+void Form1::showOperation(const std::string& text) {
+  update_->operation()->setText(ui::fromCodePage(text));
+  update_->operation()->repaint();
+}
+
+void Form1::setProgressRange(int minimum, int maximum) {
+  update_->progress()->setMinimum(minimum);
+  update_->progress()->setMaximum(maximum);
+  update_->progress()->repaint();
+}
+
+void Form1::setProgressValue(int value) {
+  update_->progress()->setValue(value);
+  update_->progress()->repaint();
+}
+
+void Form1::showMessage(const std::string& prompt, const std::string& title) {
+  ui::informUser(this, ui::fromCodePage(title), ui::fromCodePage(prompt));
+}
+
+void Form1::disableUpdate() {
+  update_->update()->setEnabled(false);
+  updateEnabled_ = false;
+}
+
+void Form1::refreshList() {}
+
+void Form1::setUpFocusOrder() {
+  const QList<QWidget*> order = {tabs_,
+                                 exit_,
+                                 about_,
+                                 help_,
+                                 introduction_->picture(),
+                                 selectFiles_->drives(),
+                                 selectFiles_->folders(),
+                                 selectFiles_->files(),
+                                 change_->searchText(),
+                                 change_->newText(),
+                                 update_->update(),
+                                 update_->undo()};
+  for (int i = 1; i < order.size(); ++i)
+    QWidget::setTabOrder(order[i - 1], order[i]);
+}

@@ -1,0 +1,69 @@
+// Form1 is the main window: a four-page wizard that leads the user from
+// picking documents to an update run, and the reporter of every run it
+// starts.  It keeps nothing of its own beyond what its controls show.
+
+#ifndef VANTREL_UI_FORM1_FORM1_H_
+#define VANTREL_UI_FORM1_FORM1_H_
+
+#include <QPointer>
+#include <QWidget>
+#include <string>
+
+#include "engine/run_reporter.h"
+
+class ChangeFrame;
+class Form2;
+class Form5;
+class HelpWindow;
+class IndexTab;
+class IntroductionFrame;
+class QPushButton;
+class SelectFilesFrame;
+class UpdateFrame;
+
+class Form1 : public QWidget, public engine::RunReporter {
+  Q_OBJECT
+
+ public:
+  explicit Form1(QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // engine::RunReporter.  Each takes effect on screen before it returns:
+  // a run holds the window's thread, so nothing else would repaint.
+  void showWorkingOn(const std::string& text) override;
+  void showOperation(const std::string& text) override;
+  void setProgressRange(int minimum, int maximum) override;
+  void setProgressValue(int value) override;
+  void showMessage(const std::string& prompt,
+                   const std::string& title) override;
+  void disableUpdate() override;
+  void refreshList() override;
+
+ private:
+  void Form_Load();
+  void Command1_Click();
+  void Command2_Click();
+  void Command4_Click();
+  void Command5_Click();
+  void Command6_Click();
+  void dir_Change();
+  void Dir1_Change();
+
+  void setUpFocusOrder();
+
+  IndexTab* tabs_;
+  IntroductionFrame* introduction_;
+  SelectFilesFrame* selectFiles_;
+  ChangeFrame* change_;
+  UpdateFrame* update_;
+  QPushButton* about_;
+  QPushButton* help_;
+  QPushButton* exit_;
+
+  bool updateEnabled_ = true;
+  QPointer<Form2> aboutWindow_;
+  QPointer<Form5> restoreWindow_;
+  QPointer<HelpWindow> helpWindow_;
+};
+
+#endif  // VANTREL_UI_FORM1_FORM1_H_

@@ -1,0 +1,147 @@
+#include "ui/Form1/wizard_pages.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "data/images/vantrel_images.h"
+#include "ui/Form1/progress_bar.h"
+#include "ui/Form1/wizard_layout.h"
+#include "ui/browser/drive_list.h"
+#include "ui/browser/file_list.h"
+#include "ui/browser/folder_list.h"
+
+using wizard::addLabel;
+using wizard::twips;
+
+namespace {
+
+const QRect kFrame = twips(120, 360, 7455, 3495);
+
+void setUpFrame(QGroupBox* frame, const char* name) {
+  frame->setObjectName(QLatin1String(name));
+  frame->setGeometry(kFrame);
+}
+
+QPlainTextEdit* addTextBox(QWidget* frame, const char* name,
+                           const QRect& place) {
+  auto* box = new QPlainTextEdit(frame);
+  box->setObjectName(QLatin1String(name));
+  box->setGeometry(place);
+  box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  box->setTabChangesFocus(true);
+  return box;
+}
+
+void makeBlue(QLabel* label) {
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+  label->setPalette(palette);
+}
+
+}  // namespace
+
+IntroductionFrame::IntroductionFrame(QWidget* parent) : QGroupBox(parent) {
+  setUpFrame(this, "Frame1");
+  picture_ = new QLabel(this);
+  picture_->setObjectName(QStringLiteral("Picture1"));
+  picture_->setGeometry(twips(120, 240, 2295, 3135));
+  picture_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  picture_->setFocusPolicy(Qt::TabFocus);
+  initVantrelImages();
+  picture_->setPixmap(QPixmap(vantrelImagePath("picture1.png")));
+
+  QLabel* banner = addLabel(this, "Label1", twips(2520, 240, 3735, 855),
+                            QStringLiteral("Vantrel !"));
+  banner->setFont(wizard::bannerFont());
+  banner->setWordWrap(false);
+  wizard::addLine(this, "Line1", 2520, 1080, 7200, 1080);
+  addLabel(this, "Label2", twips(5040, 1200, 2175, 255),
+           QStringLiteral("Lumatek, Inc."), Qt::AlignRight);
+  addLabel(this, "Label4", twips(2640, 1920, 4575, 615),
+           QStringLiteral("\"The fastest, easiest way to update your entire "
+                          "website, from hyperlinks and meta tags to display "
+                          "text and image tags - instantly !\""),
+           Qt::AlignHCenter);
+  userLine_ = addLabel(this, "Label19", twips(2520, 2880, 2415, 255), {});
+  addLabel(this, "Label3", twips(2520, 3120, 4815, 255),
+           QStringLiteral("Copyright \u00A9 2026 Lumatek, Inc."),
+           Qt::AlignHCenter);
+}
+
+SelectFilesFrame::SelectFilesFrame(QWidget* parent) : QGroupBox(parent) {
+  setUpFrame(this, "Frame2");
+  folders_ = new FolderList(this);
+  folders_->setObjectName(QStringLiteral("Dir1"));
+  folders_->setGeometry(twips(120, 240, 2895, 2565));
+  drives_ = new DriveList(this);
+  drives_->setObjectName(QStringLiteral("dir"));
+  drives_->setGeometry(twips(120, 3000, 2895, 315));
+  addLabel(this, "Label5", twips(3240, 360, 3975, 615),
+           QStringLiteral("To begin, simply select the web documents you wish "
+                          "to modify. Vantrel can update a single document, "
+                          "or an entire website !"));
+  files_ = new FileList(QStringLiteral("*.htm;*.asp;*.hts;*.mv;*.cfm"), this);
+  files_->setObjectName(QStringLiteral("File1"));
+  files_->setGeometry(twips(3240, 1275, 4095, 2040));
+
+  drives_->setToolTip(tr("Select the drive you wish to explore."));
+  folders_->setToolTip(
+      tr("Select the Directory where your web documents are stored."));
+  files_->setToolTip(
+      tr("Select from the displayed files. To choose multiple files, hold the "
+         "'Cntrl' key down while clicking. To choose a block, use the "
+         "'Shift' key."));
+}
+
+ChangeFrame::ChangeFrame(QWidget* parent) : QGroupBox(parent) {
+  setUpFrame(this, "Frame3");
+  addLabel(this, "Label6", twips(360, 240, 3015, 615),
+           QStringLiteral("Enter the information to be REPLACED. This can "
+                          "include page text as well as tags, such as "
+                          "hyperlinks, images, etc."),
+           Qt::AlignHCenter);
+  addLabel(this, "Label7", twips(3960, 240, 3135, 615),
+           QStringLiteral("Enter the NEW information in this section. Vantrel "
+                          "! makes automatic backups of your original files "
+                          "in case of a mistake"),
+           Qt::AlignHCenter);
+  searchText_ = addTextBox(this, "Text1", twips(120, 960, 3495, 2415));
+  newText_ = addTextBox(this, "Text2", twips(3840, 960, 3495, 2415));
+  wizard::addLine(this, "Line2", 3720, 2040, 3720, 3360);
+}
+
+UpdateFrame::UpdateFrame(QWidget* parent) : QGroupBox(parent) {
+  setUpFrame(this, "Frame4");
+  makeBlue(addLabel(this, "Label8", twips(120, 360, 975, 255),
+                    QStringLiteral("Working on: ")));
+  workingOn_ = addLabel(this, "Label11", twips(1200, 360, 6015, 255),
+                        QStringLiteral("Parsing Engine Idle."));
+  makeBlue(addLabel(this, "Label9", twips(120, 600, 855, 255),
+                    QStringLiteral("Operation:")));
+  operation_ = addLabel(this, "Label12", twips(1200, 600, 6135, 255),
+                        QStringLiteral("None."));
+  addLabel(this, "Label10", twips(120, 1200, 7215, 855),
+           QStringLiteral(
+               "This is the final step. When you click on the 'Update' or "
+               "'Spell Check'  button below, all the files you selected in "
+               "Step 2 ('Select Files') will be updated per your instructions "
+               "in Step 3 ('Change').   All files changed in this step are "
+               "automatically backed up, and the originals can be retrieved "
+               "by selecting the 'Undo Last Update' button. For more "
+               "information, see our Help file."));
+  addLabel(this, "Label13", twips(120, 2160, 5175, 855),
+           QStringLiteral(
+               "If you choose to only check the spelling on your web "
+               "documents, each time an error is foiund you will have the "
+               "opportunity to correct the spelling, or leave it as is. You "
+               "will also be able to add new words to the spell checker, such "
+               "as proper names, product names, etc."));
+  update_ = wizard::addButton(this, "Command5", twips(5520, 2160, 1815, 375),
+                              tr("&Update"));
+  undo_ = wizard::addButton(this, "Command6", twips(5520, 2640, 1815, 375),
+                            tr("Un&do Last Update"));
+  progress_ = new ProgressBar(this);
+  progress_->setObjectName(QStringLiteral("ProgressBar1"));
+  progress_->setGeometry(twips(120, 3120, 7215, 255));
+}

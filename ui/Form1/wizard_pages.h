@@ -1,0 +1,77 @@
+// The frames of the wizard's four pages.  Each builds its controls at
+// their places and hands the window the ones its handlers work with.
+
+#ifndef VANTREL_UI_FORM1_WIZARD_PAGES_H_
+#define VANTREL_UI_FORM1_WIZARD_PAGES_H_
+
+#include <QGroupBox>
+
+class DriveList;
+class FileList;
+class FolderList;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class ProgressBar;
+
+// Page 0: the picture, the banner and the user line.
+class IntroductionFrame : public QGroupBox {
+  Q_OBJECT
+ public:
+  explicit IntroductionFrame(QWidget* parent = nullptr);
+  QLabel* picture() const { return picture_; }
+  QLabel* userLine() const { return userLine_; }
+
+ private:
+  QLabel* picture_;
+  QLabel* userLine_;
+};
+
+// Page 1: the drive, folder and file lists.
+class SelectFilesFrame : public QGroupBox {
+  Q_OBJECT
+ public:
+  explicit SelectFilesFrame(QWidget* parent = nullptr);
+  DriveList* drives() const { return drives_; }
+  FolderList* folders() const { return folders_; }
+  FileList* files() const { return files_; }
+
+ private:
+  FolderList* folders_;
+  DriveList* drives_;
+  FileList* files_;
+};
+
+// Page 2: the text to replace and the new text.
+class ChangeFrame : public QGroupBox {
+  Q_OBJECT
+ public:
+  explicit ChangeFrame(QWidget* parent = nullptr);
+  QPlainTextEdit* searchText() const { return searchText_; }
+  QPlainTextEdit* newText() const { return newText_; }
+
+ private:
+  QPlainTextEdit* searchText_;
+  QPlainTextEdit* newText_;
+};
+
+// Page 3: the run's status lines, progress and buttons.
+class UpdateFrame : public QGroupBox {
+  Q_OBJECT
+ public:
+  explicit UpdateFrame(QWidget* parent = nullptr);
+  QLabel* workingOn() const { return workingOn_; }
+  QLabel* operation() const { return operation_; }
+  ProgressBar* progress() const { return progress_; }
+  QPushButton* update() const { return update_; }
+  QPushButton* undo() const { return undo_; }
+
+ private:
+  QLabel* workingOn_;
+  QLabel* operation_;
+  QPushButton* update_;
+  QPushButton* undo_;
+  ProgressBar* progress_;
+};
+
+#endif  // VANTREL_UI_FORM1_WIZARD_PAGES_H_

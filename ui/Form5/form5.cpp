@@ -1,0 +1,139 @@
+#include "ui/Form5/form5.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "data/images/vantrel_images.h"
+#include "engine/restore_run.h"
+#include "ui/Form5/run_progress_bar.h"
+#include "ui/browser/code_page.h"
+#include "ui/browser/drive_list.h"
+#include "ui/browser/file_list.h"
+#include "ui/browser/folder_list.h"
+#include "ui/browser/message_box.h"
+
+namespace {
+
+// The window's client area, in pixels at 96 dots per inch.
+constexpr QSize kClientSize(419, 394);
+
+// The text that means no type has been picked yet; the run refuses it.
+const char kChooseText[] = "<Choose>";
+
+QFont windowFont() {
+  QFont font;
+  // The main window's face: Arial's metrics, close to the Windows dialog
+  // face that the layout was measured with.
+  font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                    QStringLiteral("Helvetica"),
+                    QStringLiteral("DejaVu Sans")});
+  font.setPointSizeF(8.25);
+  return font;
+}
+
+template <typename T>
+T* place(T* widget, const char* name, QRect geometry) {
+  widget->setObjectName(name);
+  widget->setGeometry(geometry);
+  return widget;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name,
+                        const QString& caption, QRect geometry) {
+  auto* button = place(new QPushButton(caption, parent), name, geometry);
+  // Enter in the type box must not press a button behind the user's back.
+  button->setAutoDefault(false);
+  return button;
+}
+
+}  // namespace
+
+Form5::Form5(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName("Form5");
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(QStringLiteral("Form5"));
+  setWindowIcon(vantrelIcon());
+  setFont(windowFont());
+  resize(kClientSize);
+
+  // Created in the window's tab order.
+  Drive1 = place(new DriveList(this), "Drive1", {8, 264, 161, 21});
+  Dir1 = place(new FolderList(this), "Dir1", {8, 8, 161, 246});
+  File1 = place(new FileList(QStringLiteral("*.bac"), this), "File1",
+                {176, 8, 233, 279});
+  Combo1 = place(new QComboBox(this), "Combo1", {176, 332, 233, 21});
+  Label1 = place(new QLabel(tr("Restore to file type:"), this), "Label1",
+                 {176, 312, 201, 17});
+  Command1 = makeButton(this, "Command1", tr("&Restore"), {8, 296, 161, 25});
+  Command2 = makeButton(this, "Command2", tr("&Exit"), {8, 328, 161, 25});
+  ProgressBar1 =
+      place(new RunProgressBar(this), "ProgressBar1", {8, 368, 401, 17});
+
+  // Typed types are used as typed but never join the list, which holds
+  // the five types only.
+  Combo1->setEditable(true);
+  Combo1->setInsertPolicy(QComboBox::NoInsert);
+  // Without a completer the box neither completes "h" to "hTM" nor turns
+  // a typed "htm" into the listed "HTM" when the focus leaves it.
+  Combo1->setCompleter(nullptr);
+  Label1->setTextFormat(Qt::PlainText);
+  Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  connect(Drive1, &DriveList::changed, this, &Form5::Drive1_Change);
+  connect(Dir1, &FolderList::changed, this, &Form5::Dir1_Change);
+  Drive1->follow(Dir1);
+  connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
+  connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
+
+  Form_Load();
+  Drive1->setFocus();
+}
+
+void Form5::Form_Load() {
+  Combo1->addItems({QStringLiteral("HTM"), QStringLiteral("ASP"),
+                    QStringLiteral("CFM"), QStringLiteral("HTS"),
+                    QStringLiteral("MV")});
+  Combo1->setCurrentIndex(-1);
+  Combo1->setEditText(QString::fromLatin1(kChooseText));
+}
+
+void Form5::Drive1_Change() { Dir1->setPath(Drive1->drive()); }
+
+void Form5::Dir1_Change() { File1->setPath(Dir1->path()); }
+
+void Form5::Command1_Click() {
+  engine::RestoreRun(ui::toCodePage(Combo1->currentText()),
+                     QFile::encodeName(Dir1->path()).toStdString(),
+                     File1->selection(), *this);
+}
+
+void Form5::Command2_Click() { close(); }
+
+void Form5::showWorkingOn(const std::string&) {}
+
+void Form5::showOperation(const std::string&) {}
+
+void Form5::setProgressRange(int minimum, int maximum) {
+  ProgressBar1->setMinimum(minimum);
+  ProgressBar1->setMaximum(maximum);
+  ProgressBar1->repaint();
+}
+
+void Form5::setProgressValue(int value) {
+  ProgressBar1->setValue(value);
+  ProgressBar1->repaint();
+}
+
+void Form5::showMessage(const std::string& prompt, const std::string& title) {
+  ui::informUser(this, ui::fromCodePage(title), ui::fromCodePage(prompt));
+}
+
+void Form5::disableUpdate() {}
+
+void Form5::refreshList() {
+  File1->refresh();
+  File1->viewport()->repaint();
+}

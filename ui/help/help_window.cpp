@@ -1,0 +1,65 @@
+#include "ui/help/help_window.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+// The anchor of the contents topic in the help file.
+constexpr char kContentsTopic[] = "contents";
+
+QString missingText(const QStringList& folders) {
+  QString places;
+  for (const QString& folder : folders)
+    places += QStringLiteral("<li>%1</li>").arg(folder.toHtmlEscaped());
+  return HelpWindow::tr(
+             "<h2>No help available</h2>"
+             "<p>The help file %1 could not be found. "
+             "Vantrel looked for it in these folders:</p><ul>%2"
+             "</ul>")
+      .arg(QLatin1String(HelpWindow::kFileName), places);
+}
+
+}  // namespace
+
+HelpWindow::HelpWindow(const QStringList& folders, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      browser_(new QTextBrowser(this)),
+      file_(find(folders)) {
+  setObjectName(QStringLiteral("HelpWindow"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(tr("Vantrel Help"));
+  browser_->setObjectName(QStringLiteral("HelpText"));
+  browser_->setOpenExternalLinks(true);
+  browser_->document()->setDocumentMargin(8);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(browser_);
+  resize(560, 480);
+  if (file_.isEmpty()) {
+    browser_->setHtml(missingText(folders));
+    return;
+  }
+  QUrl url = QUrl::fromLocalFile(file_);
+  url.setFragment(QLatin1String(kContentsTopic));
+  // The extension is not one QTextBrowser knows for HTML.
+  browser_->setSource(url, QTextDocument::HtmlResource);
+}
+
+QStringList HelpWindow::defaultFolders() {
+  return {QDir::currentPath(), QCoreApplication::applicationDirPath(),
+          QStringLiteral(VANTREL_HELP_DIR)};
+}
+
+QString HelpWindow::find(const QStringList& folders) {
+  for (const QString& folder : folders) {
+    const QFileInfo candidate{QDir(folder), QLatin1String(kFileName)};
+    if (candidate.isFile() && candidate.isReadable())
+      return candidate.absoluteFilePath();
+  }
+  return {};
+}
