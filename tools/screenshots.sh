@@ -6,7 +6,10 @@ cd "$(dirname "$0")/.."
 out="$PWD/docs/screenshots"
 mkdir -p "$out"
 shopt -s nullglob
-programs=(build/tools/screenshots/shots_*)
+programs=()
+for candidate in build/tools/screenshots/shots_*; do
+  [ -f "$candidate" ] && [ -x "$candidate" ] && programs+=("$candidate")
+done
 if [ ${#programs[@]} -eq 0 ]; then
   echo "no screenshot programs built" >&2
   exit 1

@@ -9,7 +9,7 @@
 #include "engine/update_run.h"
 #include "ui/Form1/index_tab.h"
 #include "ui/Form1/login_name.h"
-#include "ui/Form1/progress_bar.h"
+#include "ui/widgets/progress_bar.h"
 #include "ui/Form1/wizard_layout.h"
 #include "ui/Form1/wizard_pages.h"
 #include "ui/Form2/form2.h"

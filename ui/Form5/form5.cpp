@@ -8,7 +8,7 @@
 
 #include "data/images/vantrel_images.h"
 #include "engine/restore_run.h"
-#include "ui/Form5/run_progress_bar.h"
+#include "ui/widgets/progress_bar.h"
 #include "ui/browser/code_page.h"
 #include "ui/browser/drive_list.h"
 #include "ui/browser/file_list.h"
@@ -70,7 +70,7 @@ Form5::Form5(QWidget* parent) : QWidget(parent, Qt::Window) {
   Command1 = makeButton(this, "Command1", tr("&Restore"), {8, 296, 161, 25});
   Command2 = makeButton(this, "Command2", tr("&Exit"), {8, 328, 161, 25});
   ProgressBar1 =
-      place(new RunProgressBar(this), "ProgressBar1", {8, 368, 401, 17});
+      place(new ProgressBar(this), "ProgressBar1", {8, 368, 401, 17});
 
   // Typed types are used as typed but never join the list, which holds
   // the five types only.

@@ -18,7 +18,7 @@ class FolderList;
 class QComboBox;
 class QLabel;
 class QPushButton;
-class RunProgressBar;
+class ProgressBar;
 
 class Form5 : public QWidget, public engine::RunReporter {
   Q_OBJECT
@@ -51,7 +51,7 @@ class Form5 : public QWidget, public engine::RunReporter {
   QLabel* Label1;
   QPushButton* Command1;
   QPushButton* Command2;
-  RunProgressBar* ProgressBar1;
+  ProgressBar* ProgressBar1;
 };
 
 #endif  // VANTREL_UI_FORM5_FORM5_H_

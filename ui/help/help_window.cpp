@@ -51,8 +51,10 @@ HelpWindow::HelpWindow(const QStringList& folders, QWidget* parent)
 }
 
 QStringList HelpWindow::defaultFolders() {
-  return {QDir::currentPath(), QCoreApplication::applicationDirPath(),
-          QStringLiteral(VANTREL_HELP_DIR)};
+  // The last one finds an installed copy that was moved to another prefix.
+  const QString beside = QCoreApplication::applicationDirPath();
+  return {QDir::currentPath(), beside, QStringLiteral(VANTREL_HELP_DIR),
+          QDir::cleanPath(beside + QStringLiteral("/../share/vantrel"))};
 }
 
 QString HelpWindow::find(const QStringList& folders) {

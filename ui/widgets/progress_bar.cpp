@@ -1,4 +1,4 @@
-#include "ui/Form1/progress_bar.h"
+#include "ui/widgets/progress_bar.h"
 
 #include <QStyleOptionProgressBar>
 #include <QStylePainter>
