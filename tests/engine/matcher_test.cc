@@ -95,15 +95,6 @@ INSTANTIATE_TEST_SUITE_P(
         ReplaceCase{"\xa9", "!", "\xc3\xa9\xa9", "\xc3\xa9!"},
         ReplaceCase{"\xc3", "!", "\xc3\xa9\xc3", "\xc3\xa9!"}));
 
-TEST(ReplacementTest, NewTextIsNotSearchedAgain) {
-  EXPECT_EQ(RewriteLine("a", "aaa", "aa"), "aaaa\r\n");
-  EXPECT_EQ(RewriteLine("cat", "cat cat", "CAT"), "CAT cat\r\n");
-}
-
-TEST(ReplacementTest, EmptySearchTextNeverMatches) {
-  EXPECT_FALSE(Matcher("").Find("anything").has_value());
-}
-
 struct LineEndCase {
   const char* name;
   std::string read;
@@ -137,16 +128,5 @@ INSTANTIATE_TEST_SUITE_P(
         LineEndCase{"NulBytes", std::string("c\0t cat\r\n", 9),
                     std::string("c\0t dog\r\n", 9)}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(LineTableTest, HoldsTenThousandLinesButNotOneMore) {
-  std::string text;
-  for (int i = 0; i < 10000; ++i) text += "line\r\n";
-  LineTable table;
-  EXPECT_TRUE(table.Split(text));
-  EXPECT_EQ(table.size(), 10000u);
-  EXPECT_FALSE(table.Split(text + "x"));
-  EXPECT_FALSE(table.Split(text + "\r"));
-  EXPECT_EQ(table.size(), 0u);
-}
 
 }  // namespace

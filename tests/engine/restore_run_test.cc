@@ -12,147 +12,138 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using testing_support::Exists;
 using testing_support::ReadFile;
 using testing_support::RecordingReporter;
 using testing_support::TempFolder;
-using testing_support::WriteFile;
 
-class RestoreRunTest : public ::testing::Test {
- protected:
-  void Run(const std::string& type, const engine::Selection& entries) {
-    engine::RestoreRun(type, folder_.path(), entries, reporter_);
-  }
+using Files = std::map<std::string, std::string>;
 
-  TempFolder folder_;
-  RecordingReporter reporter_;
-};
+TEST(RestoreRunTest, WorkedExampleRestoresSelectedBackupsInOrder) {
+  TempFolder folder;
+  folder.Write({{"about.bac", "about original"},
+                {"about.HTM", "about updated"},
+                {"index.bac", "index original"},
+                {"news.bac", "news original"}});
+  RecordingReporter reporter;
 
-TEST_F(RestoreRunTest, WorkedExampleRestoresSelectedBackupsInOrder) {
-  WriteFile(folder_.file("about.bac"), "about original");
-  WriteFile(folder_.file("about.HTM"), "about updated");
-  WriteFile(folder_.file("index.bac"), "index original");
-  WriteFile(folder_.file("news.bac"), "news original");
+  engine::RestoreRun(
+      "HTM", folder.path(),
+      {{"about.bac", true}, {"index.bac", false}, {"news.bac", true}},
+      reporter);
 
-  Run("HTM", {{"about.bac", true}, {"index.bac", false}, {"news.bac", true}});
-
-  EXPECT_THAT(reporter_.calls,
+  EXPECT_THAT(reporter.calls,
               ElementsAre("range 0 3", "value 0", "value 1", "value 2",
                           "refresh", "value 0",
                           "message Complete.|2 archived files successfully "
                           "restored."));
-  EXPECT_THAT(folder_.names(),
-              ElementsAre("about.HTM", "index.bac", "news.HTM"));
-  EXPECT_EQ(ReadFile(folder_.file("about.HTM")), "about original");
-  EXPECT_EQ(ReadFile(folder_.file("news.HTM")), "news original");
+  EXPECT_EQ(folder.Contents(), (Files{{"about.HTM", "about original"},
+                                      {"index.bac", "index original"},
+                                      {"news.HTM", "news original"}}));
 }
 
-TEST_F(RestoreRunTest, ChooseIsRefusedAndNothingIsTouched) {
-  WriteFile(folder_.file("a.bac"), "x");
-  Run("<Choose>", {{"a.bac", true}});
-  EXPECT_THAT(reporter_.calls,
+TEST(RestoreRunTest, ChooseIsRefusedAndNothingIsTouched) {
+  TempFolder folder;
+  folder.Write({{"a.bac", "x"}});
+  RecordingReporter reporter;
+  engine::RestoreRun("<Choose>", folder.path(), {{"a.bac", true}}, reporter);
+  EXPECT_THAT(reporter.calls,
               ElementsAre("message Oops...|Please select a file type to "
                           "restore to."));
-  EXPECT_THAT(folder_.names(), ElementsAre("a.bac"));
+  EXPECT_EQ(folder.Contents(), (Files{{"a.bac", "x"}}));
 }
 
-struct TypeCase {
+// One restore of page.bac ("original") as `type` over `before`.
+struct RestoreCase {
   const char* name;
   const char* type;
-  const char* restored_name;
+  Files before;
+  Files after;
+  const char* reported;  // in the failure message, or "" for none
+  const char* read_only = "";
 };
 
-void PrintTo(const TypeCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const RestoreCase& c, std::ostream* out) { *out << c.name; }
 
-class RestoreTypeTest : public RestoreRunTest,
-                        public ::testing::WithParamInterface<TypeCase> {};
+class RestoreCaseTest : public ::testing::TestWithParam<RestoreCase> {};
 
-TEST_P(RestoreTypeTest, TypeTextIsAppendedAsTyped) {
-  WriteFile(folder_.file("page.bac"), "content");
-  Run(GetParam().type, {{"page.bac", true}});
-  EXPECT_THAT(folder_.names(), ElementsAre(GetParam().restored_name));
-  EXPECT_EQ(ReadFile(folder_.file(GetParam().restored_name)), "content");
+TEST_P(RestoreCaseTest, RestoresAsTypedOrKeepsTheBackup) {
+  const RestoreCase& c = GetParam();
+  TempFolder folder;
+  folder.Write({{"page.bac", "original"}});
+  folder.Write(c.before);
+  if (*c.read_only) {
+    ASSERT_EQ(::chmod(folder.file(c.read_only).c_str(), 0444), 0);
+  }
+  RecordingReporter reporter;
+
+  engine::RestoreRun(c.type, folder.path(), {{"page.bac", true}}, reporter);
+
+  EXPECT_EQ(folder.Contents(), c.after);
+  const bool failed = *c.reported != '\0';
+  ASSERT_EQ(reporter.messages.size(), failed ? 2u : 1u);
+  if (failed) {
+    EXPECT_THAT(reporter.messages[0], HasSubstr(c.reported));
+  }
+  EXPECT_EQ(reporter.messages.back(),
+            std::string("Complete.|") + (failed ? "0" : "1") +
+                " archived files successfully restored.");
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
-    Types, RestoreTypeTest,
-    ::testing::Values(TypeCase{"Lower", "htm", "page.htm"},
-                      TypeCase{"Longer", "html", "page.html"},
-                      TypeCase{"TwoLetters", "MV", "page.MV"},
-                      TypeCase{"Empty", "", "page."},
-                      TypeCase{"Choose_lowercase", "<choose>",
-                               "page.<choose>"}),
+    Types, RestoreCaseTest,
+    ::testing::Values(
+        RestoreCase{"LowerCase", "htm", {}, {{"page.htm", "original"}}, ""},
+        RestoreCase{"Longer", "html", {}, {{"page.html", "original"}}, ""},
+        RestoreCase{"TwoLetters", "MV", {}, {{"page.MV", "original"}}, ""},
+        RestoreCase{"Empty", "", {}, {{"page.", "original"}}, ""},
+        RestoreCase{"ChooseInOtherCase", "<choose>", {},
+            {{"page.<choose>", "original"}}, ""},
+        // Undo must replace the document it came from, whatever its case.
+        RestoreCase{"DocumentUnderOtherCase", "HTM", {{"page.htm", "updated"}},
+            {{"page.htm", "original"}}, ""},
+        RestoreCase{"TwoCandidatesLeftAlone", "HTM",
+            {{"page.htm", "one"}, {"page.Htm", "two"}},
+            {{"page.htm", "one"}, {"page.Htm", "two"}, {"page.HTM", "original"}},
+            ""},
+        RestoreCase{"ReadOnlyDocumentKeepsItsBackup", "htm",
+            {{"page.htm", "kept"}},
+            {{"page.htm", "kept"}, {"page.bac", "original"}}, "read-only",
+            "page.htm"},
+        RestoreCase{"TypeBacWouldCopyOntoItself", "bac", {},
+            {{"page.bac", "original"}}, "onto itself"}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
-TEST_F(RestoreRunTest, DocumentUnderAnotherCaseIsTheOneReplaced) {
-  WriteFile(folder_.file("index.htm"), "updated");
-  WriteFile(folder_.file("index.bac"), "original");
-  Run("HTM", {{"index.bac", true}});
-  EXPECT_THAT(folder_.names(), ElementsAre("index.htm"));
-  EXPECT_EQ(ReadFile(folder_.file("index.htm")), "original");
-}
-
-TEST_F(RestoreRunTest, TwoCandidatesUnderOtherCasesAreLeftAlone) {
-  WriteFile(folder_.file("index.htm"), "one");
-  WriteFile(folder_.file("index.Htm"), "two");
-  WriteFile(folder_.file("index.bac"), "original");
-  Run("HTM", {{"index.bac", true}});
-  EXPECT_THAT(folder_.names(),
-              ElementsAre("index.HTM", "index.Htm", "index.htm"));
-  EXPECT_EQ(ReadFile(folder_.file("index.HTM")), "original");
-}
-
-TEST_F(RestoreRunTest, ReadOnlyDocumentKeepsItsBackup) {
-  WriteFile(folder_.file("a.htm"), "kept");
-  WriteFile(folder_.file("a.bac"), "original");
-  ASSERT_EQ(::chmod(folder_.file("a.htm").c_str(), 0444), 0);
-  Run("htm", {{"a.bac", true}});
-  EXPECT_EQ(ReadFile(folder_.file("a.htm")), "kept");
-  EXPECT_EQ(ReadFile(folder_.file("a.bac")), "original");
-  ASSERT_EQ(reporter_.messages.size(), 2u);
-  EXPECT_THAT(reporter_.messages[0], HasSubstr("Oops...|"));
-  EXPECT_THAT(reporter_.messages[0], HasSubstr("read-only"));
-  EXPECT_EQ(reporter_.messages[1],
-            "Complete.|0 archived files successfully restored.");
-}
-
-TEST_F(RestoreRunTest, UpdateThenRestoreGivesBackEveryByte) {
-  const std::string tricky =
-      "Cat\r\nlone\nLF cat\rCR only cat\r\n\xff\xfe cat \xc3\x89t\xc3\xa9";
-  WriteFile(folder_.file("a.htm"), tricky);
-  WriteFile(folder_.file("b.cfm"), "cat");
-  RecordingReporter update_reporter;
-  ASSERT_EQ(
-      engine::UpdateRun(folder_.path(), {{"a.htm", true}, {"b.cfm", true}},
-                        "cat", "dog", update_reporter),
-      2);
-  ASSERT_NE(ReadFile(folder_.file("a.htm")), tricky);
-
-  Run("htm", {{"a.bac", true}});
-  Run("cfm", {{"b.bac", true}});
-
-  EXPECT_EQ(ReadFile(folder_.file("a.htm")), tricky);
-  EXPECT_EQ(ReadFile(folder_.file("b.cfm")), "cat");
-  EXPECT_THAT(folder_.names(), ElementsAre("a.htm", "b.cfm"));
-}
-
-TEST_F(RestoreRunTest, LinkedDocumentStaysALink) {
-  WriteFile(folder_.file("real.htm"), "updated");
-  ASSERT_EQ(::symlink("real.htm", folder_.file("page.htm").c_str()), 0);
-  WriteFile(folder_.file("page.bac"), "original");
-  Run("htm", {{"page.bac", true}});
+TEST(RestoreRunTest, LinkedDocumentStaysALink) {
+  TempFolder folder;
+  folder.Write({{"real.htm", "updated"}, {"page.bac", "original"}});
+  ASSERT_EQ(::symlink("real.htm", folder.file("page.htm").c_str()), 0);
+  RecordingReporter reporter;
+  engine::RestoreRun("htm", folder.path(), {{"page.bac", true}}, reporter);
   struct stat info;
-  ASSERT_EQ(::lstat(folder_.file("page.htm").c_str(), &info), 0);
+  ASSERT_EQ(::lstat(folder.file("page.htm").c_str(), &info), 0);
   EXPECT_TRUE(S_ISLNK(info.st_mode));
-  EXPECT_EQ(ReadFile(folder_.file("real.htm")), "original");
+  EXPECT_EQ(ReadFile(folder.file("real.htm")), "original");
 }
 
-TEST_F(RestoreRunTest, TypeBacWouldCopyTheBackupOntoItself) {
-  WriteFile(folder_.file("a.bac"), "original");
-  Run("bac", {{"a.bac", true}});
-  EXPECT_EQ(ReadFile(folder_.file("a.bac")), "original");
-  ASSERT_EQ(reporter_.messages.size(), 2u);
-  EXPECT_THAT(reporter_.messages[0], HasSubstr("onto itself"));
+TEST(RestoreRunTest, UpdateThenRestoreGivesBackEveryByte) {
+  const Files originals = {
+      {"a.htm",
+       "Cat\r\nlone\nLF cat\rCR only cat\r\n\xff\xfe cat \xc3\x89t\xc3\xa9"},
+      {"b.cfm", "cat"}};
+  TempFolder folder;
+  folder.Write(originals);
+  RecordingReporter reporter;
+  ASSERT_EQ(engine::UpdateRun(folder.path(), {{"a.htm", true}, {"b.cfm", true}},
+                              "cat", "dog", reporter),
+            2);
+  ASSERT_NE(folder.Contents(), originals);
+
+  engine::RestoreRun("htm", folder.path(), {{"a.bac", true}}, reporter);
+  engine::RestoreRun("cfm", folder.path(), {{"b.bac", true}}, reporter);
+
+  EXPECT_EQ(folder.Contents(), originals);
 }
 
 }  // namespace

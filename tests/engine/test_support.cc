@@ -15,29 +15,30 @@ namespace fs = std::filesystem;
 TempFolder::TempFolder() {
   std::string pattern =
       (fs::temp_directory_path() / "vantrel-test-XXXXXX").string();
-  char* made = ::mkdtemp(pattern.data());
-  if (made == nullptr) ADD_FAILURE() << "mkdtemp failed";
+  if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
   path_ = pattern;
 }
 
 TempFolder::~TempFolder() {
   std::error_code ignored;
-  // Read-only files and folders made by a test must not stop the cleanup.
+  // Read-only files made by a test must not stop the cleanup.
   for (auto& entry : fs::recursive_directory_iterator(path_, ignored)) {
     fs::permissions(entry.path(), fs::perms::owner_all,
                     fs::perm_options::add | fs::perm_options::nofollow,
                     ignored);
   }
-  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
   fs::remove_all(path_, ignored);
 }
 
-std::vector<std::string> TempFolder::names() const {
-  std::vector<std::string> result;
+void TempFolder::Write(const std::map<std::string, std::string>& files) const {
+  for (const auto& [name, contents] : files) WriteFile(file(name), contents);
+}
+
+std::map<std::string, std::string> TempFolder::Contents() const {
+  std::map<std::string, std::string> result;
   for (const auto& entry : fs::directory_iterator(path_)) {
-    result.push_back(entry.path().filename().string());
+    result[entry.path().filename().string()] = ReadFile(entry.path());
   }
-  std::sort(result.begin(), result.end());
   return result;
 }
 
@@ -52,11 +53,6 @@ std::string ReadFile(const std::string& path) {
   std::ostringstream contents;
   contents << in.rdbuf();
   return contents.str();
-}
-
-bool Exists(const std::string& path) {
-  std::error_code ignored;
-  return fs::exists(fs::symlink_status(path, ignored));
 }
 
 void RecordingReporter::showWorkingOn(const std::string& text) {
@@ -80,140 +76,110 @@ void RecordingReporter::showMessage(const std::string& prompt,
 void RecordingReporter::disableUpdate() { calls.push_back("disable"); }
 void RecordingReporter::refreshList() { calls.push_back("refresh"); }
 
-const char* OperationName(Operation operation) {
-  switch (operation) {
-    case Operation::kGetAttributes:
-      return "GetAttributes";
-    case Operation::kResolvePath:
-      return "ResolvePath";
-    case Operation::kReadFile:
-      return "ReadFile";
-    case Operation::kNewWritableFile:
-      return "NewWritableFile";
-    case Operation::kAppend:
-      return "Append";
-    case Operation::kSync:
-      return "Sync";
-    case Operation::kClose:
-      return "Close";
-    case Operation::kRename:
-      return "Rename";
-    case Operation::kDelete:
-      return "Delete";
-    case Operation::kSyncFolder:
-      return "SyncFolder";
-    case Operation::kListFolder:
-      return "ListFolder";
-  }
-  return "?";
-}
-
 namespace {
 
 engine::Status Injected(const std::string& path) {
   return engine::Status::Error(path, "injected fault");
 }
 
-class FaultyWritableFile : public engine::WritableFile {
+std::string ShortName(const std::string& path) {
+  std::string name = path.substr(path.find_last_of('/') + 1);
+  return name.rfind(".vantrel-", 0) == 0 ? "tmp" : name;
+}
+
+class LoggingFile : public engine::WritableFile {
  public:
-  FaultyWritableFile(FaultyFileSystem& owner, std::string path,
-                     std::unique_ptr<engine::WritableFile> file)
+  LoggingFile(LoggingFileSystem& owner, std::string path,
+              std::unique_ptr<engine::WritableFile> file)
       : owner_(owner), path_(std::move(path)), file_(std::move(file)) {}
 
   engine::Status Append(std::string_view data) override {
-    if (owner_.Fails(Operation::kAppend, path_)) {
-      owner_.CountFault();
-      file_->Append(data.substr(0, data.size() / 2));
-      return Injected(path_);
-    }
-    return file_->Append(data);
+    if (!owner_.Fails("append", path_)) return file_->Append(data);
+    file_->Append(data.substr(0, data.size() / 2));
+    return Injected(path_);
   }
   engine::Status Sync() override {
-    if (owner_.Fails(Operation::kSync, path_)) {
-      owner_.CountFault();
-      return Injected(path_);
-    }
-    return file_->Sync();
+    return owner_.Fails("sync", path_) ? Injected(path_) : file_->Sync();
   }
   engine::Status Close() override {
     engine::Status status = file_->Close();
-    if (owner_.Fails(Operation::kClose, path_)) {
-      owner_.CountFault();
-      return Injected(path_);
-    }
-    return status;
+    return owner_.Fails("close", path_) ? Injected(path_) : status;
   }
 
  private:
-  FaultyFileSystem& owner_;
+  LoggingFileSystem& owner_;
   std::string path_;
   std::unique_ptr<engine::WritableFile> file_;
 };
 
 }  // namespace
 
-FaultyFileSystem::FaultyFileSystem(Operation operation, std::string path_part)
+LoggingFileSystem::LoggingFileSystem(std::string failing, std::string path_part)
     : ForwardingFileSystem(engine::FileSystem::Default()),
-      operation_(operation),
+      failing_(std::move(failing)),
       path_part_(std::move(path_part)) {}
 
-bool FaultyFileSystem::Fails(Operation operation,
-                             const std::string& path) const {
-  return operation == operation_ && path.find(path_part_) != std::string::npos;
+bool LoggingFileSystem::Fails(const std::string& operation,
+                              const std::string& path) {
+  log.push_back(operation + " " + ShortName(path));
+  if (operation != failing_ || path.find(path_part_) == std::string::npos) {
+    return false;
+  }
+  ++faults_injected;
+  return true;
 }
 
-#define VANTREL_FAIL_IF(operation, path) \
-  if (Fails(operation, path)) {          \
-    CountFault();                        \
-    return Injected(path);               \
-  }
+std::ptrdiff_t LoggingFileSystem::Position(const std::string& prefix) const {
+  auto found = std::find_if(log.begin(), log.end(), [&](const auto& entry) {
+    return entry.rfind(prefix, 0) == 0;
+  });
+  EXPECT_NE(found, log.end()) << "nothing logged as " << prefix;
+  return found - log.begin();
+}
 
-engine::Status FaultyFileSystem::GetAttributes(
+engine::Status LoggingFileSystem::GetAttributes(
     const std::string& path, engine::FileAttributes* attributes) {
-  VANTREL_FAIL_IF(Operation::kGetAttributes, path);
+  if (Fails("attributes", path)) return Injected(path);
   return ForwardingFileSystem::GetAttributes(path, attributes);
 }
-engine::Status FaultyFileSystem::ResolvePath(const std::string& path,
-                                             std::string* real) {
-  VANTREL_FAIL_IF(Operation::kResolvePath, path);
+engine::Status LoggingFileSystem::ResolvePath(const std::string& path,
+                                              std::string* real) {
+  if (Fails("resolve", path)) return Injected(path);
   return ForwardingFileSystem::ResolvePath(path, real);
 }
-engine::Status FaultyFileSystem::ReadFile(const std::string& path,
-                                          std::string* contents) {
-  VANTREL_FAIL_IF(Operation::kReadFile, path);
+engine::Status LoggingFileSystem::ReadFile(const std::string& path,
+                                           std::string* contents) {
+  if (Fails("read", path)) return Injected(path);
   return ForwardingFileSystem::ReadFile(path, contents);
 }
-engine::Status FaultyFileSystem::NewWritableFile(
+engine::Status LoggingFileSystem::NewWritableFile(
     const std::string& path, const engine::FileAttributes& like,
     std::unique_ptr<engine::WritableFile>* file) {
-  VANTREL_FAIL_IF(Operation::kNewWritableFile, path);
-  std::unique_ptr<engine::WritableFile> real;
+  if (Fails("create", path)) return Injected(path);
   engine::Status status =
-      ForwardingFileSystem::NewWritableFile(path, like, &real);
+      ForwardingFileSystem::NewWritableFile(path, like, file);
   if (status.ok()) {
-    *file = std::make_unique<FaultyWritableFile>(*this, path, std::move(real));
+    *file = std::make_unique<LoggingFile>(*this, path, std::move(*file));
   }
   return status;
 }
-engine::Status FaultyFileSystem::RenameFile(const std::string& from,
-                                            const std::string& to) {
-  VANTREL_FAIL_IF(Operation::kRename, to);
+engine::Status LoggingFileSystem::RenameFile(const std::string& from,
+                                             const std::string& to) {
+  if (Fails("rename", to)) return Injected(to);
   return ForwardingFileSystem::RenameFile(from, to);
 }
-engine::Status FaultyFileSystem::DeleteFile(const std::string& path) {
-  VANTREL_FAIL_IF(Operation::kDelete, path);
+engine::Status LoggingFileSystem::DeleteFile(const std::string& path) {
+  if (Fails("delete", path)) return Injected(path);
   return ForwardingFileSystem::DeleteFile(path);
 }
-engine::Status FaultyFileSystem::SyncFolder(const std::string& path) {
-  VANTREL_FAIL_IF(Operation::kSyncFolder, path);
+engine::Status LoggingFileSystem::SyncFolder(const std::string& path) {
+  if (Fails("syncfolder", path)) return Injected(path);
   return ForwardingFileSystem::SyncFolder(path);
 }
-engine::Status FaultyFileSystem::ListFolder(const std::string& path,
-                                            std::vector<std::string>* names) {
-  VANTREL_FAIL_IF(Operation::kListFolder, path);
+engine::Status LoggingFileSystem::ListFolder(const std::string& path,
+                                             std::vector<std::string>* names) {
+  if (Fails("list", path)) return Injected(path);
   return ForwardingFileSystem::ListFolder(path, names);
 }
-
-#undef VANTREL_FAIL_IF
 
 }  // namespace testing_support

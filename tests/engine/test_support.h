@@ -1,10 +1,12 @@
 // Helpers shared by the engine tests: a fresh temporary folder, whole-file
 // reads and writes, a reporter that records every call, and a file system
-// that fails one named operation on matching paths.
+// that logs what it is asked to do and can fail one operation on matching
+// paths.
 
 #ifndef VANTREL_TESTS_ENGINE_TEST_SUPPORT_H_
 #define VANTREL_TESTS_ENGINE_TEST_SUPPORT_H_
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,8 +25,10 @@ class TempFolder {
 
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
-  // Names in the folder, sorted.
-  std::vector<std::string> names() const;
+  // Writes each name's contents into the folder.
+  void Write(const std::map<std::string, std::string>& files) const;
+  // Every file of the folder with its contents (links read through).
+  std::map<std::string, std::string> Contents() const;
 
  private:
   std::string path_;
@@ -32,7 +36,6 @@ class TempFolder {
 
 void WriteFile(const std::string& path, const std::string& contents);
 std::string ReadFile(const std::string& path);
-bool Exists(const std::string& path);
 
 // Records every reporter call as one text, such as "value 2" or
 // "message Job Complete.|Successfully updated 2 ...".
@@ -48,31 +51,17 @@ class RecordingReporter : public engine::RunReporter {
   void refreshList() override;
 
   std::vector<std::string> calls;
-  // Only the showMessage calls, as "title|prompt".
-  std::vector<std::string> messages;
+  std::vector<std::string> messages;  // "title|prompt"
 };
 
-enum class Operation {
-  kGetAttributes,
-  kResolvePath,
-  kReadFile,
-  kNewWritableFile,
-  kAppend,
-  kSync,
-  kClose,
-  kRename,
-  kDelete,
-  kSyncFolder,
-  kListFolder,
-};
-const char* OperationName(Operation operation);
-
-// Fails `operation` on every path that contains `path_part`, with the
-// reason "injected fault".  A failed Append writes half its data first, as
-// a full disk would.
-class FaultyFileSystem : public engine::ForwardingFileSystem {
+// Logs "operation name" for each call ("sync tmp", "delete a.htm"; the
+// engine's temporary files are all called "tmp") and, when asked, fails
+// `failing` on every path that contains `path_part`.  A failed append
+// writes half its data first, as a full disk would.
+class LoggingFileSystem : public engine::ForwardingFileSystem {
  public:
-  FaultyFileSystem(Operation operation, std::string path_part);
+  explicit LoggingFileSystem(std::string failing = "",
+                             std::string path_part = "");
 
   engine::Status GetAttributes(const std::string& path,
                                engine::FileAttributes* attributes) override;
@@ -90,14 +79,17 @@ class FaultyFileSystem : public engine::ForwardingFileSystem {
   engine::Status ListFolder(const std::string& path,
                             std::vector<std::string>* names) override;
 
-  bool Fails(Operation operation, const std::string& path) const;
-  int faults_injected() const { return faults_injected_; }
-  void CountFault() { ++faults_injected_; }
+  // Logs the call; true when it is to fail.
+  bool Fails(const std::string& operation, const std::string& path);
+  // Where the first log entry that starts with prefix stands.
+  std::ptrdiff_t Position(const std::string& prefix) const;
+
+  std::vector<std::string> log;
+  int faults_injected = 0;
 
  private:
-  Operation operation_;
+  std::string failing_;
   std::string path_part_;
-  int faults_injected_ = 0;
 };
 
 }  // namespace testing_support

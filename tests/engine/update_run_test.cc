@@ -11,58 +11,50 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using testing_support::Exists;
 using testing_support::ReadFile;
 using testing_support::RecordingReporter;
 using testing_support::TempFolder;
-using testing_support::WriteFile;
 
-const char kSuccess2[] =
-    "message Job Complete.|Successfully updated 2 documents. Backup copies of "
-    "each file archived successfully.";
+using Files = std::map<std::string, std::string>;
 
-class UpdateRunTest : public ::testing::Test {
- protected:
-  std::int32_t Run(const engine::Selection& entries, const std::string& search,
-                   const std::string& new_text) {
-    return engine::UpdateRun(folder_.path(), entries, search, new_text,
-                             reporter_);
-  }
+std::string Lines(int count, const std::string& line) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += line + "\r\n";
+  return text;
+}
 
-  TempFolder folder_;
-  RecordingReporter reporter_;
-};
+TEST(UpdateRunTest, WorkedExampleReportsEveryStepInOrder) {
+  TempFolder folder;
+  folder.Write({{"about.htm", "A Cat sat\r\nno pets\r\n"},
+                {"index.htm", "cat\r\n"},
+                {"news.asp", "cat, CAT and cat\r\n"}});
+  RecordingReporter reporter;
 
-TEST_F(UpdateRunTest, WorkedExampleReportsEveryStepInOrder) {
-  WriteFile(folder_.file("about.htm"), "A Cat sat\r\nno pets\r\n");
-  WriteFile(folder_.file("index.htm"), "cat\r\n");
-  WriteFile(folder_.file("news.asp"), "cat, CAT and cat\r\n");
-
-  EXPECT_EQ(Run({{"about.htm", true}, {"index.htm", false}, {"news.asp", true}},
-                "cat", "dog"),
+  EXPECT_EQ(engine::UpdateRun(
+                folder.path(),
+                {{"about.htm", true}, {"index.htm", false}, {"news.asp", true}},
+                "cat", "dog", reporter),
             2);
 
-  const std::string about = folder_.file("about.htm");
-  const std::string news = folder_.file("news.asp");
+  const std::string about = folder.file("about.htm");
+  const std::string news = folder.file("news.asp");
   EXPECT_THAT(
-      reporter_.calls,
-      ElementsAre("range 0 3", "value 0", "working " + about,
-                  "operation Scanning...", "operation Performing Backup...",
-                  "operation Updating...", "value 1", "value 2",
-                  "working " + news, "operation Scanning...",
-                  "operation Performing Backup...", "operation Updating...",
-                  "value 3", kSuccess2, "value 0", "disable",
-                  "working Parsing Engine Idle.", "operation Completed."));
-  EXPECT_EQ(ReadFile(about), "A dog sat\r\nno pets\r\n");
-  EXPECT_EQ(ReadFile(folder_.file("about.bac")), "A Cat sat\r\nno pets\r\n");
-  EXPECT_EQ(ReadFile(news), "dog, CAT and cat\r\n");
-  EXPECT_EQ(ReadFile(folder_.file("news.bac")), "cat, CAT and cat\r\n");
-  EXPECT_EQ(ReadFile(folder_.file("index.htm")), "cat\r\n");
-  EXPECT_FALSE(Exists(folder_.file("index.bac")));
+      reporter.calls,
+      ElementsAre(
+          "range 0 3", "value 0", "working " + about, "operation Scanning...",
+          "operation Performing Backup...", "operation Updating...", "value 1",
+          "value 2", "working " + news, "operation Scanning...",
+          "operation Performing Backup...", "operation Updating...", "value 3",
+          "message Job Complete.|Successfully updated 2 documents. "
+          "Backup copies of each file archived successfully.",
+          "value 0", "disable", "working Parsing Engine Idle.",
+          "operation Completed."));
   // Nothing is left behind but documents and their backups.
-  EXPECT_THAT(folder_.names(),
-              ElementsAre("about.bac", "about.htm", "index.htm", "news.asp",
-                          "news.bac"));
+  EXPECT_EQ(folder.Contents(), (Files{{"about.bac", "A Cat sat\r\nno pets\r\n"},
+                                      {"about.htm", "A dog sat\r\nno pets\r\n"},
+                                      {"index.htm", "cat\r\n"},
+                                      {"news.asp", "dog, CAT and cat\r\n"},
+                                      {"news.bac", "cat, CAT and cat\r\n"}}));
 }
 
 struct RefusalCase {
@@ -75,169 +67,175 @@ struct RefusalCase {
 
 void PrintTo(const RefusalCase& c, std::ostream* out) { *out << c.name; }
 
-class UpdateRefusalTest : public UpdateRunTest,
-                          public ::testing::WithParamInterface<RefusalCase> {};
+class UpdateRefusalTest : public ::testing::TestWithParam<RefusalCase> {};
 
 TEST_P(UpdateRefusalTest, ChangesNothingAndSaysWhy) {
-  WriteFile(folder_.file("a.htm"), "cat\r\n");
+  TempFolder folder;
+  folder.Write({{"a.htm", "cat\r\n"}});
+  RecordingReporter reporter;
   const RefusalCase& c = GetParam();
-  EXPECT_EQ(Run(c.entries, c.search, c.new_text), 0);
-  EXPECT_EQ(reporter_.calls, c.calls);
-  EXPECT_EQ(ReadFile(folder_.file("a.htm")), "cat\r\n");
-  EXPECT_FALSE(Exists(folder_.file("a.bac")));
+  EXPECT_EQ(engine::UpdateRun(folder.path(), c.entries, c.search, c.new_text,
+                              reporter),
+            0);
+  EXPECT_EQ(reporter.calls, c.calls);
+  EXPECT_EQ(folder.Contents(), (Files{{"a.htm", "cat\r\n"}}));
 }
 
+const char kNoneSelected[] = "message Oops..|No files selected to modify.";
+
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Inputs, UpdateRefusalTest,
     ::testing::Values(
-        RefusalCase{"BothTextsEmpty",
-                    {{"a.htm", true}},
-                    "",
-                    "",
-                    {"message Oops|Please enter the information you would "
-                     "like replaced."}},
-        RefusalCase{"NewTextEmpty",
-                    {{"a.htm", true}},
-                    "cat",
-                    "",
-                    {"message Oops|Please enter the information you would "
-                     "like to replace it with."}},
-        RefusalCase{"NothingSelected",
-                    {{"a.htm", false}},
-                    "cat",
-                    "dog",
-                    {"range 0 1", "value 0", "value 1",
-                     "message Oops..|No files selected to modify.", "value 0"}},
-        RefusalCase{
-            "EmptyList",
-            {},
-            "cat",
-            "dog",
-            {"range 0 0", "value 0",
-             "message Oops..|No files selected to modify.", "value 0"}}),
+        RefusalCase{"BothTextsEmpty", {{"a.htm", true}}, "", "",
+            {"message Oops|Please enter the information you would like "
+             "replaced."}},
+        RefusalCase{"NewTextEmpty", {{"a.htm", true}}, "cat", "",
+            {"message Oops|Please enter the information you would like to "
+             "replace it with."}},
+        RefusalCase{"NothingSelected", {{"a.htm", false}}, "cat", "dog",
+            {"range 0 1", "value 0", "value 1", kNoneSelected, "value 0"}},
+        RefusalCase{"EmptyList", {}, "cat", "dog",
+            {"range 0 0", "value 0", kNoneSelected, "value 0"}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
-TEST_F(UpdateRunTest, BlankSearchTextIsAcceptedAndOneDocumentSaysDocuments) {
-  WriteFile(folder_.file("a.htm"), "a  b  c\r\n");
-  EXPECT_EQ(Run({{"a.htm", true}}, "  ", "_"), 1);
-  EXPECT_EQ(ReadFile(folder_.file("a.htm")), "a_b  c\r\n");
-  EXPECT_THAT(reporter_.messages,
-              ElementsAre("Job Complete.|Successfully updated 1 documents. "
-                          "Backup copies of each file archived successfully."));
+// One run over `before`, every entry selected; `after` is the whole folder.
+struct DocumentCase {
+  const char* name;
+  Files before;
+  std::vector<std::string> selected;
+  const char* search;
+  int updated;
+  Files after;
+  const char* reported;  // in the failure message, or "" for none
+  const char* read_only = "";
+};
+
+void PrintTo(const DocumentCase& c, std::ostream* out) { *out << c.name; }
+
+class UpdateDocumentTest : public ::testing::TestWithParam<DocumentCase> {};
+
+TEST_P(UpdateDocumentTest, RewritesWhatItCanAndKeepsEveryOriginal) {
+  const DocumentCase& c = GetParam();
+  TempFolder folder;
+  folder.Write(c.before);
+  if (*c.read_only) {
+    ASSERT_EQ(::chmod(folder.file(c.read_only).c_str(), 0444), 0);
+  }
+  engine::Selection entries;
+  for (const std::string& name : c.selected) entries.push_back({name, true});
+  RecordingReporter reporter;
+
+  EXPECT_EQ(
+      engine::UpdateRun(folder.path(), entries, c.search, "dog", reporter),
+      c.updated);
+
+  EXPECT_EQ(folder.Contents(), c.after);
+  const bool failed = *c.reported != '\0';
+  ASSERT_EQ(reporter.messages.size(), (failed ? 1u : 0u) + (c.updated > 0));
+  if (failed) {
+    EXPECT_THAT(reporter.messages[0], HasSubstr("Oops..|"));
+    EXPECT_THAT(reporter.messages[0], HasSubstr(c.reported));
+  }
+  if (c.updated > 0) {
+    EXPECT_EQ(reporter.messages.back(),
+              "Job Complete.|Successfully updated " +
+                  std::to_string(c.updated) +
+                  " documents. Backup copies of each file archived "
+                  "successfully.");
+  } else {
+    // Every selected document failed: no "No files selected" on top.
+    EXPECT_EQ(reporter.calls.back(), "value 0");
+  }
 }
 
-TEST_F(UpdateRunTest, DocumentWithoutMatchOrBytesIsStillRewrittenAndCounted) {
-  WriteFile(folder_.file("plain.htm"), "nothing\rhere");
-  WriteFile(folder_.file("empty.htm"), "");
-  EXPECT_EQ(Run({{"empty.htm", true}, {"plain.htm", true}}, "cat", "dog"), 2);
-  EXPECT_EQ(ReadFile(folder_.file("plain.htm")), "nothing\r\nhere\r\n");
-  EXPECT_EQ(ReadFile(folder_.file("empty.htm")), "");
-  EXPECT_TRUE(Exists(folder_.file("empty.bac")));
-}
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Documents, UpdateDocumentTest,
+    ::testing::Values(
+        DocumentCase{"BlanksAreASearchText", {{"a.htm", "a  b  c"}}, {"a.htm"},
+            "  ", 1, {{"a.htm", "adogb  c\r\n"}, {"a.bac", "a  b  c"}}, ""},
+        DocumentCase{"NoMatchAndEmptyStillCount",
+            {{"plain.htm", "none\rhere"}, {"empty.htm", ""}},
+            {"empty.htm", "plain.htm"}, "cat", 2,
+            {{"plain.htm", "none\r\nhere\r\n"}, {"plain.bac", "none\rhere"},
+             {"empty.htm", ""}, {"empty.bac", ""}}, ""},
+        DocumentCase{"NewBackupReplacesOlder",
+            {{"a.htm", "cat"}, {"a.bac", "older"}}, {"a.htm"}, "cat", 1,
+            {{"a.htm", "dog\r\n"}, {"a.bac", "cat"}}, ""},
+        DocumentCase{"TenThousandLinesButNotOneMore",
+            {{"fits.htm", Lines(10000, "cat")}, {"long.htm", Lines(10001, "cat")}},
+            {"fits.htm", "long.htm"}, "cat", 1,
+            {{"fits.htm", Lines(10000, "dog")}, {"fits.bac", Lines(10000, "cat")},
+             {"long.htm", Lines(10001, "cat")}, {"long.bac", Lines(10001, "cat")}},
+            "long.htm: it has more than 10,000 lines"},
+        DocumentCase{"SharedBackupNameKeepsTheFirstOriginal",
+            {{"about.asp", "asp cat"}, {"about.htm", "htm cat"}},
+            {"about.asp", "about.htm"}, "cat", 1,
+            {{"about.asp", "asp dog\r\n"}, {"about.bac", "asp cat"},
+             {"about.htm", "htm cat"}}, "about.htm: its backup"},
+        DocumentCase{"OwnBackupName", {{"xbac", "cat"}}, {"xbac"}, "cat", 0,
+            {{"xbac", "cat"}}, "its own backup"},
+        DocumentCase{"ReadOnlyIsBackedUpButKept", {{"locked.htm", "cat"}},
+            {"locked.htm"}, "cat", 0,
+            {{"locked.htm", "cat"}, {"locked.bac", "cat"}}, "read-only",
+            "locked.htm"},
+        DocumentCase{"MissingDocumentAndTheRunGoesOn", {{"b.htm", "cat"}},
+            {"a.htm", "b.htm"}, "cat", 1,
+            {{"b.htm", "dog\r\n"}, {"b.bac", "cat"}},
+            "a.htm: the document is gone"}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
-TEST_F(UpdateRunTest, NewBackupReplacesAnOlderOne) {
-  WriteFile(folder_.file("a.htm"), "cat one\r\n");
-  WriteFile(folder_.file("a.bac"), "a much older and longer backup\r\n");
-  EXPECT_EQ(Run({{"a.htm", true}}, "cat", "dog"), 1);
-  EXPECT_EQ(ReadFile(folder_.file("a.bac")), "cat one\r\n");
-}
+TEST(UpdateRunTest, RewriteKeepsPermissionsAndLinks) {
+  TempFolder folder;
+  folder.Write({{"real.htm", "cat\r\n"}});
+  ASSERT_EQ(::chmod(folder.file("real.htm").c_str(), 0640), 0);
+  ASSERT_EQ(::symlink("real.htm", folder.file("link.htm").c_str()), 0);
+  RecordingReporter reporter;
 
-TEST_F(UpdateRunTest, TenThousandLinesAreRewrittenButNotOneMore) {
-  std::string ten_thousand;
-  for (int i = 0; i < 10000; ++i) ten_thousand += "cat\r\n";
-  WriteFile(folder_.file("fits.htm"), ten_thousand);
-  WriteFile(folder_.file("long.htm"), ten_thousand + "cat\r\n");
+  EXPECT_EQ(engine::UpdateRun(folder.path(), {{"link.htm", true}}, "cat", "dog",
+                              reporter),
+            1);
 
-  EXPECT_EQ(Run({{"fits.htm", true}, {"long.htm", true}}, "cat", "dog"), 1);
-
-  EXPECT_EQ(ReadFile(folder_.file("fits.htm")).substr(0, 10), "dog\r\ndog\r\n");
-  EXPECT_EQ(ReadFile(folder_.file("long.htm")), ten_thousand + "cat\r\n");
-  EXPECT_EQ(ReadFile(folder_.file("long.bac")), ten_thousand + "cat\r\n");
-  ASSERT_EQ(reporter_.messages.size(), 2u);
-  EXPECT_THAT(reporter_.messages[0], HasSubstr("Oops..|"));
-  EXPECT_THAT(reporter_.messages[0], HasSubstr(folder_.file("long.htm")));
-  EXPECT_THAT(reporter_.messages[0], HasSubstr("more than 10,000 lines"));
-  EXPECT_THAT(reporter_.messages[1], HasSubstr("Successfully updated 1 "));
-}
-
-TEST_F(UpdateRunTest, TwoDocumentsSharingABackupNameKeepTheFirstOriginal) {
-  WriteFile(folder_.file("about.asp"), "asp cat\r\n");
-  WriteFile(folder_.file("about.htm"), "htm cat\r\n");
-  EXPECT_EQ(Run({{"about.asp", true}, {"about.htm", true}}, "cat", "dog"), 1);
-  EXPECT_EQ(ReadFile(folder_.file("about.bac")), "asp cat\r\n");
-  EXPECT_EQ(ReadFile(folder_.file("about.asp")), "asp dog\r\n");
-  EXPECT_EQ(ReadFile(folder_.file("about.htm")), "htm cat\r\n");
-  ASSERT_FALSE(reporter_.messages.empty());
-  EXPECT_THAT(reporter_.messages[0], HasSubstr(folder_.file("about.htm")));
-}
-
-TEST_F(UpdateRunTest, EveryFailureAloneIsNotCalledANoSelection) {
-  WriteFile(folder_.file("xbac"), "cat\r\n");
-  EXPECT_EQ(Run({{"xbac", true}}, "cat", "dog"), 0);
-  EXPECT_EQ(ReadFile(folder_.file("xbac")), "cat\r\n");
-  ASSERT_EQ(reporter_.messages.size(), 1u);
-  EXPECT_THAT(reporter_.messages[0], HasSubstr("Oops..|This document could"));
-  EXPECT_THAT(reporter_.messages[0], HasSubstr("its own backup"));
-  EXPECT_EQ(reporter_.calls.back(), "value 0");
-  EXPECT_THAT(reporter_.calls, ::testing::Not(::testing::Contains("disable")));
-}
-
-TEST_F(UpdateRunTest, ReadOnlyDocumentIsBackedUpButNotRewritten) {
-  WriteFile(folder_.file("locked.htm"), "cat\r\n");
-  ASSERT_EQ(::chmod(folder_.file("locked.htm").c_str(), 0444), 0);
-  EXPECT_EQ(Run({{"locked.htm", true}}, "cat", "dog"), 0);
-  EXPECT_EQ(ReadFile(folder_.file("locked.htm")), "cat\r\n");
-  EXPECT_EQ(ReadFile(folder_.file("locked.bac")), "cat\r\n");
-  ASSERT_EQ(reporter_.messages.size(), 1u);
-  EXPECT_THAT(reporter_.messages[0], HasSubstr("read-only"));
-}
-
-TEST_F(UpdateRunTest, RewriteKeepsPermissionsAndLinks) {
-  WriteFile(folder_.file("real.htm"), "cat\r\n");
-  ASSERT_EQ(::chmod(folder_.file("real.htm").c_str(), 0640), 0);
-  ASSERT_EQ(::symlink("real.htm", folder_.file("link.htm").c_str()), 0);
-
-  EXPECT_EQ(Run({{"link.htm", true}}, "cat", "dog"), 1);
-
-  struct stat link_info;
-  ASSERT_EQ(::lstat(folder_.file("link.htm").c_str(), &link_info), 0);
-  EXPECT_TRUE(S_ISLNK(link_info.st_mode));
-  EXPECT_EQ(ReadFile(folder_.file("real.htm")), "dog\r\n");
-  EXPECT_EQ(ReadFile(folder_.file("link.bac")), "cat\r\n");
   struct stat info;
-  ASSERT_EQ(::stat(folder_.file("real.htm").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0640u);
-  ASSERT_EQ(::stat(folder_.file("link.bac").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  ASSERT_EQ(::lstat(folder.file("link.htm").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(ReadFile(folder.file("real.htm")), "dog\r\n");
+  EXPECT_EQ(ReadFile(folder.file("link.bac")), "cat\r\n");
+  for (const char* name : {"real.htm", "link.bac"}) {
+    ASSERT_EQ(::stat(folder.file(name).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u) << name;
+  }
 }
 
-TEST_F(UpdateRunTest, MissingDocumentIsReportedAndTheRunGoesOn) {
-  WriteFile(folder_.file("b.htm"), "cat\r\n");
-  EXPECT_EQ(Run({{"a.htm", true}, {"b.htm", true}}, "cat", "dog"), 1);
-  EXPECT_EQ(ReadFile(folder_.file("b.htm")), "dog\r\n");
-  ASSERT_EQ(reporter_.messages.size(), 2u);
-  EXPECT_THAT(reporter_.messages[0], HasSubstr(folder_.file("a.htm")));
-}
-
-TEST_F(UpdateRunTest, ManyFailuresNameTwentyAndCountTheRest) {
+TEST(UpdateRunTest, ManyFailuresNameTwentyAndCountTheRest) {
   engine::Selection entries;
   for (int i = 0; i < 25; ++i) {
     entries.push_back({"gone" + std::to_string(i) + ".htm", true});
   }
-  EXPECT_EQ(Run(entries, "cat", "dog"), 0);
-  ASSERT_EQ(reporter_.messages.size(), 1u);
-  EXPECT_THAT(reporter_.messages[0], HasSubstr("gone19.htm"));
-  EXPECT_THAT(reporter_.messages[0], ::testing::Not(HasSubstr("gone20.htm")));
-  EXPECT_THAT(reporter_.messages[0], HasSubstr("and 5 more"));
+  TempFolder folder;
+  RecordingReporter reporter;
+  EXPECT_EQ(engine::UpdateRun(folder.path(), entries, "cat", "dog", reporter),
+            0);
+  ASSERT_EQ(reporter.messages.size(), 1u);
+  EXPECT_THAT(reporter.messages[0], HasSubstr("gone19.htm"));
+  EXPECT_THAT(reporter.messages[0], ::testing::Not(HasSubstr("gone20.htm")));
+  EXPECT_THAT(reporter.messages[0], HasSubstr("and 5 more"));
 }
 
-TEST_F(UpdateRunTest, ListLongerThanAFileListCanHoldIsRefused) {
-  WriteFile(folder_.file("a.htm"), "cat\r\n");
-  engine::Selection entries(32768, {"a.htm", true});
-  EXPECT_EQ(Run(entries, "cat", "dog"), 0);
-  EXPECT_EQ(ReadFile(folder_.file("a.htm")), "cat\r\n");
-  ASSERT_EQ(reporter_.calls.size(), 1u);
-  EXPECT_THAT(reporter_.calls[0], HasSubstr("message Oops..|"));
+TEST(UpdateRunTest, ListLongerThanAFileListCanHoldIsRefused) {
+  TempFolder folder;
+  folder.Write({{"a.htm", "cat"}});
+  RecordingReporter reporter;
+  EXPECT_EQ(engine::UpdateRun(folder.path(),
+                              engine::Selection(32768, {"a.htm", true}), "cat",
+                              "dog", reporter),
+            0);
+  EXPECT_EQ(folder.Contents(), (Files{{"a.htm", "cat"}}));
+  ASSERT_EQ(reporter.calls.size(), 1u);
+  EXPECT_THAT(reporter.calls[0], HasSubstr("message Oops..|"));
 }
 
 }  // namespace
