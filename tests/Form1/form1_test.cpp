@@ -1,253 +1,293 @@
-#include <QComboBox>
-#include <QTemporaryDir>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QScopeGuard>
 #include <QTest>
+#include <QTextBrowser>
+#include <cstring>
 
 #include "Form1/form1_test_support.h"
 #include "ui/Form1/login_name.h"
 #include "ui/browser/drive_list.h"
 #include "ui/browser/folder_access.h"
+#include "ui/browser/folder_list.h"
+#include "ui/help/help_window.h"
 
-using testing_support::closeOtherWindows;
-using testing_support::MainWindow;
-using testing_support::makeFiles;
-using testing_support::openWindows;
+using namespace testing_support;
+
+namespace {
+
+const QByteArray kAbout = "The cat sat.\r\nCat and cat\r\n";
+
+// Every file of folder as name=contents, in name order.
+QString files(const QDir& folder) {
+  QStringList all;
+  for (const QString& name : folder.entryList(QDir::Files, QDir::Name)) {
+    QFile file(folder.filePath(name));
+    all.push_back(name + "=" +
+                  (file.open(QFile::ReadOnly) ? file.readAll() : "?"));
+  }
+  return all.join(" ");
+}
+
+}  // namespace
 
 class Form1Test : public QObject {
   Q_OBJECT
 
  private slots:
-  void init();
-  void cleanup();
-  void opensOnTheIntroductionInItsIdleState();
-  void listsStartAtTheCurrentFolder();
-  void controlsSitAtTheirPlaces_data();
-  void controlsSitAtTheirPlaces();
-  void listsCarryTheirHoverTexts_data();
-  void listsCarryTheirHoverTexts();
-  void textsAndSelectionSurvivePageChanges();
-  void secondaryWindowsOpenOnce_data();
-  void secondaryWindowsOpenOnce();
-  void exitLeavesTheRestoreWindowOpen();
-  void focusFollowsTheWizardOrder();
-  void emptyProgressRangeShowsAnEmptyBar();
-
- private:
-  std::unique_ptr<QTemporaryDir> temp_;
-  QString savedCurrent_;
+  void typicalSessionFromTheStartToDone();
+  void lineBreaksReachTheRunAsCrLf();
+  void browsingKeepsDriveFoldersAndFilesAgreeing();
+  void controlsKeepTheirPlaces_data();
+  void controlsKeepTheirPlaces();
+  void otherWindowsOpenOnce_data();
+  void otherWindowsOpenOnce();
+  void userLineFollowsTheNameLayer();
+  void helpShowsTheFileOrWhereItLooked();
 };
 
-void Form1Test::init() {
-  temp_ = std::make_unique<QTemporaryDir>();
-  QVERIFY(temp_->isValid());
-  savedCurrent_ = QDir::currentPath();
+void Form1Test::typicalSessionFromTheStartToDone() {
+  Scratch s;
+  makeFiles(s.dir, {"about.htm"}, kAbout);
+  makeFiles(s.dir, {"index.htm"}, "cat\r\n");
+  makeFiles(s.dir, {"news.asp"}, "concatenate");
+  const QString before = files(s.dir);
+  QVERIFY(QDir::setCurrent(s.dir.path()));
+  MainWindow w;
+  const QString idle = "Parsing Engine Idle. | None. | empty bar | Update";
+  QCOMPARE(w.tabs()->currentIndex(), 0);
+  QCOMPARE(w.state(), idle);
+  const passwd* entry = getpwuid(getuid());
+  QCOMPARE(w.label("Label19"), "User: " + QString(entry ? entry->pw_name : ""));
+
+  // Each missing input is told, and Update stays enabled.
+  CaughtMessages messages;
+  auto update = [&](const QString& message, const QString& state) {
+    w.press("Command5", 3);
+    QCOMPARE(messages.titles.join("") + ": " + messages.prompts.join(""),
+             message);
+    messages.titles = messages.prompts = {};
+    QCOMPARE(w.state(), state);
+  };
+  update("Oops: Please enter the information you would like replaced.", idle);
+  QTest::keyClicks(w.text("Text1"), "cat");
+  update(
+      "Oops: Please enter the information you would like to replace it "
+      "with.",
+      idle);
+  QTest::keyClicks(w.text("Text2"), "dog");
+  update("Oops..: No files selected to modify.", idle);
+  QCOMPARE(files(s.dir), before);
+
+  w.files()->setSelected(0, true);  // about.htm and news.asp
+  w.files()->setSelected(2, true);
+  // The texts and the selection outlive page changes.
+  for (int page : {0, 2, 3, 1}) w.tabs()->setCurrentIndex(page);
+  QCOMPARE(w.text("Text1")->toPlainText() + w.text("Text2")->toPlainText(),
+           QStringLiteral("catdog"));
+  QVERIFY(w.files()->selected(0) && !w.files()->selected(1) &&
+          w.files()->selected(2));
+  int bar = -1;
+  messages.onMessage = [&] { bar = w.progress()->value(); };
+  const QString done =
+      "Parsing Engine Idle. | Completed. | empty bar | no Update";
+  update(
+      "Job Complete.: Successfully updated 2 documents. Backup copies of "
+      "each file archived successfully.",
+      done);
+  QCOMPARE(bar, 3);  // full while the message is open
+  QCOMPARE(files(s.dir), "about.bac=" + kAbout +
+                             " about.htm=The dog sat.\r\ndog and cat\r\n "
+                             "index.htm=cat\r\n news.asp=condogenate\r\n "
+                             "news.bac=concatenate");
+
+  // Done lasts through page changes and a refresh; the disabled button
+  // starts nothing.
+  for (int page : {0, 1, 2}) w.tabs()->setCurrentIndex(page);
+  w.files()->refresh();
+  update(": ", done);
 }
 
-void Form1Test::cleanup() {
-  closeOtherWindows();
-  QDir::setCurrent(savedCurrent_);
+void Form1Test::lineBreaksReachTheRunAsCrLf() {
+  Scratch s;
+  makeFiles(s.dir, {"index.htm"}, "cat\r\n");
+  QVERIFY(QDir::setCurrent(s.dir.path()));
+  MainWindow w;
+  w.files()->setSelected(0, true);
+  w.text("Text1")->setPlainText("cat");
+  w.text("Text2")->setPlainText("dog\nbird");
+  CaughtMessages messages;
+  w.press("Command5", 3);
+  QCOMPARE(messages.titles, QStringList{"Job Complete."});
+  QCOMPARE(files(s.dir), "index.bac=cat\r\n index.htm=dog\r\nbird\r\n");
 }
 
-void Form1Test::opensOnTheIntroductionInItsIdleState() {
-  MainWindow window;
-  QCOMPARE(window.form->objectName(), QStringLiteral("Form1"));
-  QCOMPARE(window.form->windowTitle(), QStringLiteral("Vantrel!"));
-  QCOMPARE(window.tabs()->currentIndex(), 0);
-  const QStringList captions{"&Introduction", "&Select Files", "&Change",
-                             "&Brisklet !"};
-  QCOMPARE(window.tabs()->count(), captions.size());
-  for (int page = 0; page < captions.size(); ++page)
-    QCOMPARE(window.tabs()->tabText(page), captions[page]);
-  QCOMPARE(window.label("Label11")->text(),
-           QStringLiteral("Parsing Engine Idle."));
-  QCOMPARE(window.label("Label12")->text(), QStringLiteral("None."));
-  QCOMPARE(window.label("Label19")->text(), account::userLine());
-  QVERIFY(window.label("Label19")->text().startsWith("User: "));
-  QCOMPARE(window.progress()->minimum(), 0);
-  QCOMPARE(window.progress()->maximum(), 100);
-  QVERIFY(window.progress()->value() <= 0);
-  QVERIFY(window.text("Text1")->toPlainText().isEmpty());
-  QVERIFY(window.text("Text2")->toPlainText().isEmpty());
-  QVERIFY(window.button("Command5")->isEnabled());
-  QCOMPARE(window.button("Command5")->text(), QStringLiteral("&Update"));
-  QVERIFY(window.button("Command6")->isEnabled());
-  QVERIFY(!window.get<QLabel>("Picture1")->pixmap().isNull());
+void Form1Test::browsingKeepsDriveFoldersAndFilesAgreeing() {
+  Scratch s;
+  QDir site(s.dir.filePath("drive/site"));
+  for (const char* name : {"web", "b10", "b9", ".hidden", "gone"})
+    QVERIFY(site.mkpath(name));
+  makeFiles(site, {"top.htm", "web/about.htm", "web/index.htm"});
+  const QString drive = s.dir.filePath("drive"),
+                missing = s.dir.filePath("missing");
+  const browser::DriveSource saved = browser::setDriveSource([=] {
+    return QStringList{"/", drive, missing};
+  });
+  const auto restore = qScopeGuard([&] { browser::setDriveSource(saved); });
+  QVERIFY(QDir::setCurrent(site.filePath("web")));
+  MainWindow w;
+  w.tabs()->setCurrentIndex(1);
+  auto* drives = w.get<DriveList>("dir");
+  auto* folders = w.get<FolderList>("Dir1");
+  FileList* files = w.files();
+  auto agree = [&] {
+    return files->path() == folders->path() &&
+           drives->drive() ==
+               browser::driveOf(folders->path(), browser::localDrives());
+  };
+  auto item = [&](const QString& name) {
+    return folders->findItems(name, Qt::MatchExactly | Qt::MatchRecursive)
+        .value(0);
+  };
+  auto click = [&](const QString& name, bool twice) {
+    folders->scrollToItem(item(name));
+    const QPoint center = folders->visualItemRect(item(name)).center();
+    // The first click of a double click arrives on its own, as from a user.
+    QTest::mouseClick(folders->viewport(), Qt::LeftButton, {}, center);
+    if (twice)
+      QTest::mouseDClick(folders->viewport(), Qt::LeftButton, {}, center);
+  };
+  auto pick = [&](const QString& name) {
+    drives->setCurrentIndex(drives->findText(name));
+    emit drives->activated(drives->currentIndex());
+  };
+
+  // All three start at the current folder.
+  QCOMPARE(files->path(), site.filePath("web"));
+  QVERIFY(files->listCount() == 2 && agree());
+  folders->setPath(site.path() + "/web/../.");
+  QCOMPARE(folders->path(), site.path());
+  QVERIFY(item("b10") && !item(".hidden"));
+
+  // A click or an arrow key only highlights, in natural order; Enter or a
+  // double click opens.
+  click("b9", false);
+  QTest::keyClick(folders, Qt::Key_Down);
+  QCOMPARE(folders->currentItem(), item("b10"));
+  QCOMPARE(folders->path(), site.path());
+  QTest::keyClick(folders, Qt::Key_Return);
+  QCOMPARE(folders->path(), site.filePath("b10"));
+  click("site", true);
+
+  // A folder deleted since it was shown is refused and dropped.
+  QVERIFY(QDir(site.filePath("gone")).removeRecursively());
+  CaughtMessages messages;
+  click("gone", true);
+  QCOMPARE(messages.prompts,
+           QStringList{site.filePath("gone") + ": No such file or directory"});
+  QCOMPARE(folders->path(), site.path());
+  QVERIFY(!item("gone") && agree());
+  click("web", true);
+  QCOMPARE(files->path(), site.filePath("web"));
+  QVERIFY(agree());
+
+  click("/", true);  // the root alone keeps its separator
+  QCOMPARE(folders->path(), QStringLiteral("/"));
+  QVERIFY(agree());
+  pick(drive);  // opens at the current folder on that drive
+  QCOMPARE(files->path(), site.filePath("web"));
+  pick(missing);  // refused: the lists stay
+  QCOMPARE(messages.prompts.size(), 2);
+  QCOMPARE(drives->currentText(), drive);
+  QCOMPARE(folders->path(), site.filePath("web"));
+  QVERIFY(agree());
 }
 
-void Form1Test::listsStartAtTheCurrentFolder() {
-  makeFiles(QDir(temp_->path()), {"about.htm", "index.htm", "notes.txt"});
-  QVERIFY(QDir::setCurrent(temp_->path()));
-  MainWindow window;
-  QCOMPARE(window.folders()->path(), temp_->path());
-  QCOMPARE(window.files()->path(), temp_->path());
-  QCOMPARE(window.files()->listCount(), 2);
-  QCOMPARE(window.get<DriveList>("dir")->drive(),
-           browser::driveOf(temp_->path(), browser::localDrives()));
-}
-
-void Form1Test::controlsSitAtTheirPlaces_data() {
-  QTest::addColumn<QString>("name");
+void Form1Test::controlsKeepTheirPlaces_data() {
   QTest::addColumn<QString>("container");
   QTest::addColumn<QRect>("place");  // in pixels: twips / 15
-  auto row = [](const char* name, const char* container, QRect place) {
-    QTest::newRow(name) << QString(name) << QString(container) << place;
-  };
-  row("SSIndexTab1", "Form1", {8, 8, 513, 265});
-  row("Command2", "Form1", {16, 280, 97, 25});
-  row("Command4", "Form1", {312, 280, 97, 25});
-  row("Command1", "Form1", {416, 280, 97, 25});
-  row("Frame1", "SSIndexTab1", {8, 24, 497, 233});
-  row("Frame4", "SSIndexTab1", {8, 24, 497, 233});
-  row("Picture1", "Frame1", {8, 16, 153, 209});
-  row("Label1", "Frame1", {168, 16, 249, 57});
-  row("Label19", "Frame1", {168, 192, 161, 17});
-  row("Dir1", "Frame2", {8, 16, 193, 171});
-  row("dir", "Frame2", {8, 200, 193, 21});
-  row("File1", "Frame2", {216, 85, 273, 136});
-  row("Text1", "Frame3", {8, 64, 233, 161});
-  row("Text2", "Frame3", {256, 64, 233, 161});
-  row("Label11", "Frame4", {80, 24, 401, 17});
-  row("Command5", "Frame4", {368, 144, 121, 25});
-  row("Command6", "Frame4", {368, 176, 121, 25});
-  row("ProgressBar1", "Frame4", {8, 208, 481, 17});
+  QTest::newRow("SSIndexTab1") << QString("Form1") << QRect(8, 8, 513, 265);
+  QTest::newRow("Label19") << QString("Frame1") << QRect(168, 192, 161, 17);
+  QTest::newRow("File1") << QString("Frame2") << QRect(216, 85, 273, 136);
+  QTest::newRow("Text2") << QString("Frame3") << QRect(256, 64, 233, 161);
+  QTest::newRow("ProgressBar1") << QString("Frame4") << QRect(8, 208, 481, 17);
 }
 
-void Form1Test::controlsSitAtTheirPlaces() {
-  QFETCH(QString, name);
+void Form1Test::controlsKeepTheirPlaces() {
   QFETCH(QString, container);
   QFETCH(QRect, place);
-  MainWindow window;
-  QCOMPARE(window.form->size(), QSize(529, 311));
-  QWidget* control = window.get<QWidget>(qPrintable(name));
-  QWidget* box = container == QLatin1String("Form1")
-                     ? window.form.get()
-                     : window.get<QWidget>(qPrintable(container));
-  auto placeIn = [&] {
-    return QRect(control->mapTo(box, QPoint()), control->size());
-  };
-  for (int page = 0; page < 4; ++page) {
-    window.tabs()->setCurrentIndex(page);
-    QCOMPARE(placeIn(), place);
+  MainWindow w;
+  QCOMPARE(w.form.size(), QSize(529, 311));
+  QWidget* control = w.get(QTest::currentDataTag());
+  QWidget* box = container == "Form1" ? &w.form : w.get(qPrintable(container));
+  for (int page = 0; page <= 4; ++page) {  // every page, then resized
+    w.tabs()->setCurrentIndex(page % 4);
+    if (page == 4) w.form.resize(1000, 700);
+    QCoreApplication::processEvents();
+    QCOMPARE(QRect(control->mapTo(box, QPoint()), control->size()), place);
   }
-  window.form->resize(1000, 700);
-  QCoreApplication::processEvents();
-  QCOMPARE(placeIn(), place);
-  window.form->showMaximized();
-  QCoreApplication::processEvents();
-  QCOMPARE(placeIn(), place);
 }
 
-void Form1Test::listsCarryTheirHoverTexts_data() {
-  QTest::addColumn<QString>("name");
-  QTest::addColumn<QString>("hover");
-  QTest::newRow("dir") << "dir"
-                       << "Select the drive you wish to explore.";
-  QTest::newRow("Dir1")
-      << "Dir1"
-      << "Select the Directory where your web documents are stored.";
-  QTest::newRow("File1")
-      << "File1"
-      << "Select from the displayed files. To choose multiple files, hold the "
-         "'Cntrl' key down while clicking. To choose a block, use the "
-         "'Shift' key.";
-}
-
-void Form1Test::listsCarryTheirHoverTexts() {
-  QFETCH(QString, name);
-  QFETCH(QString, hover);
-  MainWindow window;
-  QCOMPARE(window.get<QWidget>(qPrintable(name))->toolTip(), hover);
-}
-
-void Form1Test::textsAndSelectionSurvivePageChanges() {
-  makeFiles(QDir(temp_->path()), {"a.htm", "b.htm", "c.htm"});
-  MainWindow window;
-  window.openFolder(temp_->path());
-  window.files()->setSelected(0, true);
-  window.files()->setSelected(2, true);
-  window.text("Text1")->setPlainText("old\ntext");
-  window.text("Text2")->setPlainText("new");
-  for (int page : {3, 0, 2, 1, 3, 1}) window.tabs()->setCurrentIndex(page);
-  QCOMPARE(window.text("Text1")->toPlainText(), QStringLiteral("old\ntext"));
-  QCOMPARE(window.text("Text2")->toPlainText(), QStringLiteral("new"));
-  const engine::Selection selection = window.files()->selection();
-  QCOMPARE(selection.size(), std::size_t{3});
-  QVERIFY(selection[0].selected && !selection[1].selected &&
-          selection[2].selected);
-  QCOMPARE(window.folders()->path(), temp_->path());
-}
-
-void Form1Test::secondaryWindowsOpenOnce_data() {
-  QTest::addColumn<QString>("button");
+void Form1Test::otherWindowsOpenOnce_data() {
   QTest::addColumn<int>("page");
   QTest::addColumn<QString>("window");
-  QTest::newRow("About") << "Command2" << 0 << "Form2";
-  QTest::newRow("Undo Last Update") << "Command6" << 3 << "Form5";
-  QTest::newRow("Help") << "Command4" << 1 << "HelpWindow";
+  QTest::newRow("Command2") << 0 << "Form2";       // About
+  QTest::newRow("Command6") << 3 << "Form5";       // Undo Last Update
+  QTest::newRow("Command4") << 1 << "HelpWindow";  // Help
 }
 
-void Form1Test::secondaryWindowsOpenOnce() {
-  QFETCH(QString, button);
+void Form1Test::otherWindowsOpenOnce() {
   QFETCH(int, page);
   QFETCH(QString, window);
-  MainWindow main;
-  main.press(qPrintable(button), page);
-  QCOMPARE(openWindows(window).size(), 1);
-  QWidget* first = openWindows(window).first();
-  QVERIFY(!first->isModal());
-  QVERIFY(first->parentWidget() == nullptr);
-
-  main.press(qPrintable(button), page);
-  QCOMPARE(openWindows(window).size(), 1);
-  QCOMPARE(openWindows(window).first(), first);
-  QVERIFY(main.form->isEnabled());
-
-  first->close();
+  MainWindow w;
+  w.press(QTest::currentDataTag(), page);
+  const QList<QWidget*> first = openWindows(window);
+  QCOMPARE(first.size(), 1);
+  w.press(QTest::currentDataTag(), page);
+  QCOMPARE(openWindows(window), first);
+  first[0]->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  QCOMPARE(openWindows(window).size(), 0);
-  main.press(qPrintable(button), page);  // a closed window opens afresh
+  QVERIFY(openWindows(window).isEmpty());
+  w.press(QTest::currentDataTag(), page);  // a closed window opens afresh
   QCOMPARE(openWindows(window).size(), 1);
+  openWindows(window)[0]->close();
 }
 
-void Form1Test::exitLeavesTheRestoreWindowOpen() {
-  MainWindow main;
-  main.press("Command6", 3);
-  QCOMPARE(openWindows("Form5").size(), 1);
-  main.press("Command1");
-  QVERIFY(!main.form->isVisible());
-  QCOMPARE(openWindows("Form5").size(), 1);
+void Form1Test::userLineFollowsTheNameLayer() {
+  QByteArray name;  // the one name a stand-in account database knows
+  auto source = [&name](char* buffer, unsigned long* size) {
+    const unsigned long needed = name.size() + 1;
+    if (name.isEmpty() || needed > *size) return false;
+    std::memcpy(buffer, name.constData(), needed);
+    *size = needed;
+    return true;
+  };
+  for (int length : {198, 199, 0}) {  // 198 is the longest that fits
+    name.fill('x', length);
+    QCOMPARE(account::userLine(source),
+             "User: " + QString::fromLatin1(length < 199 ? name : ""));
+  }
 }
 
-void Form1Test::focusFollowsTheWizardOrder() {
-  MainWindow window;
-  const QStringList order{"SSIndexTab1", "Command1", "Command2", "Command4",
-                          "Picture1",    "dir",      "Dir1",     "File1",
-                          "Text1",       "Text2",    "Command5", "Command6"};
-  QStringList named;
-  QWidget* widget = window.tabs();
-  do {
-    if (order.contains(widget->objectName()) &&
-        !named.contains(widget->objectName()))
-      named.push_back(widget->objectName());
-    widget = widget->nextInFocusChain();
-  } while (widget != window.tabs());
-  QCOMPARE(named, order);
-}
+void Form1Test::helpShowsTheFileOrWhereItLooked() {
+  Scratch s;
+  QVERIFY(s.dir.mkpath("one/VANTREL.hlp"));  // a folder is no help file
+  makeFiles(s.dir, {"VANTREL.hlp"}, "<h1>Marker contents</h1>");
+  auto shown = [](const HelpWindow& window) {
+    return window.findChild<QTextBrowser*>("HelpText")->toPlainText();
+  };
+  QVERIFY(QDir::setCurrent(s.dir.path()));
+  HelpWindow present;  // looks in the current folder first
+  QCOMPARE(present.file(), s.dir.filePath("VANTREL.hlp"));
+  QVERIFY(shown(present).contains("Marker contents"));
 
-void Form1Test::emptyProgressRangeShowsAnEmptyBar() {
-  MainWindow window;
-  window.tabs()->setCurrentIndex(3);
-  window.form->setProgressRange(0, 1);
-  window.form->setProgressValue(0);
-  const QImage empty = window.progress()->grab().toImage();
-  window.form->setProgressRange(0, 1);
-  window.form->setProgressValue(1);
-  const QImage full = window.progress()->grab().toImage();
-  QVERIFY(empty != full);
-  // An empty file list gives the range 0 to 0: no busy indicator.
-  window.form->setProgressRange(0, 0);
-  window.form->setProgressValue(0);
-  QCOMPARE(window.progress()->maximum(), 0);
-  QCOMPARE(window.progress()->grab().toImage(), empty);
+  const QString one = s.dir.filePath("one"), two = s.dir.filePath("two");
+  HelpWindow missing({one, two});
+  QVERIFY(missing.file().isEmpty());
+  QVERIFY2(shown(missing).contains("VANTREL.hlp") &&
+               shown(missing).contains(one) && shown(missing).contains(two),
+           qPrintable(shown(missing)));
 }
 
 QTEST_MAIN(Form1Test)

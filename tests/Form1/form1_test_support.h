@@ -1,5 +1,4 @@
-// A main window under test: shown offscreen on a fresh temporary folder,
-// its controls found by name, its message boxes caught.
+// A main window under test: shown offscreen, its controls found by name.
 
 #ifndef VANTREL_TESTS_FORM1_FORM1_TEST_SUPPORT_H_
 #define VANTREL_TESTS_FORM1_FORM1_TEST_SUPPORT_H_
@@ -10,24 +9,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTest>
-#include <memory>
 
 #include "browser/browser_test_support.h"
 #include "ui/Form1/form1.h"
 #include "ui/browser/file_list.h"
-#include "ui/browser/folder_list.h"
 
 namespace testing_support {
 
-// Reads a whole file; a missing one reads as "<missing>".
-inline QByteArray contents(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return "<missing>";
-  return file.readAll();
-}
-
-// Windows of ours that are not the main window, found by name.
+// Visible windows other than the main window, found by name.
 inline QList<QWidget*> openWindows(const QString& name) {
   QList<QWidget*> found;
   for (QWidget* window : QApplication::topLevelWidgets())
@@ -36,44 +25,38 @@ inline QList<QWidget*> openWindows(const QString& name) {
   return found;
 }
 
-// Closes every other window and lets the deleted ones go.
-inline void closeOtherWindows() {
-  for (QWidget* window : QApplication::topLevelWidgets())
-    if (window->objectName() != QLatin1String("Form1")) window->close();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 struct MainWindow {
-  MainWindow() : form(std::make_unique<Form1>()) {
-    form->show();
-    if (!QTest::qWaitForWindowExposed(form.get())) qFatal("no window");
+  MainWindow() {
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form)) qFatal("no window");
   }
 
-  template <typename T>
+  template <typename T = QWidget>
   T* get(const char* name) const {
-    T* child = form->findChild<T*>(QLatin1String(name));
+    T* child = form.findChild<T*>(QLatin1String(name));
     if (!child) qFatal("no control %s", name);
     return child;
   }
-  QTabWidget* tabs() const { return get<QTabWidget>("SSIndexTab1"); }
-  QPushButton* button(const char* name) const { return get<QPushButton>(name); }
-  QLabel* label(const char* name) const { return get<QLabel>(name); }
+  QString label(const char* name) const { return get<QLabel>(name)->text(); }
   QPlainTextEdit* text(const char* name) const {
     return get<QPlainTextEdit>(name);
   }
-  FolderList* folders() const { return get<FolderList>("Dir1"); }
-  FileList* files() const { return get<FileList>("File1"); }
+  QTabWidget* tabs() const { return get<QTabWidget>("SSIndexTab1"); }
   QProgressBar* progress() const { return get<QProgressBar>("ProgressBar1"); }
-
-  // Opens folder in Dir1, as a double click would.
-  void openFolder(const QString& folder) const { folders()->setPath(folder); }
-  // Presses a button on the page that holds it.
+  FileList* files() const { return get<FileList>("File1"); }
+  // Presses a button, first showing the page that holds it.
   void press(const char* name, int page = -1) const {
     if (page >= 0) tabs()->setCurrentIndex(page);
-    QTest::mouseClick(button(name), Qt::LeftButton);
+    QTest::mouseClick(get<QPushButton>(name), Qt::LeftButton);
+  }
+  // The status lines, the bar and the Update button at a glance.
+  QString state() const {
+    return label("Label11") + " | " + label("Label12") +
+           (progress()->value() <= 0 ? " | empty bar | " : " | bar | ") +
+           (get<QPushButton>("Command5")->isEnabled() ? "Update" : "no Update");
   }
 
-  std::unique_ptr<Form1> form;
+  Form1 form;
 };
 
 }  // namespace testing_support

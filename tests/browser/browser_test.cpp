@@ -1,0 +1,126 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QTest>
+
+#include "browser_test_support.h"
+#include "ui/browser/file_list.h"
+#include "ui/browser/name_pattern.h"
+
+using namespace testing_support;
+
+namespace {
+
+const QString kDocuments = QStringLiteral("*.htm;*.asp;*.hts;*.mv;*.cfm");
+
+// The names a file list hands to a run, as stored.
+QByteArray names(const FileList& list) {
+  QByteArray names;
+  for (const engine::Entry& entry : list.selection())
+    names += QByteArray::fromStdString(entry.name) + ' ';
+  return names;
+}
+
+QList<int> selectedRows(const FileList& list) {
+  QList<int> rows;
+  for (int i = 0; i < list.listCount(); ++i)
+    if (list.selected(i)) rows.push_back(i);
+  return rows;
+}
+
+}  // namespace
+
+class BrowserTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void patternMatchesWholeNamesIgnoringCase_data();
+  void patternMatchesWholeNamesIgnoringCase();
+  void fileListFollowsTheFolderAndExtendsSelections();
+  void fileListStopsAtTheLargestCount();
+};
+
+void BrowserTest::patternMatchesWholeNamesIgnoringCase_data() {
+  QTest::addColumn<QString>("pattern");
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<bool>("kept");
+  auto row = [](const char* tag, const QString& pattern, const char* name,
+                bool kept) {
+    QTest::newRow(tag) << pattern << QString(name) << kept;
+  };
+  row("upper case name", kDocuments, "INDEX.HTM", true);
+  row("longer extension", kDocuments, "page.html", false);
+  row("question mark is literal", "?.htm", "a.htm", false);
+  row("star backtracks", "a*b*c", "aXbYbZc", true);
+  row("non-ASCII letters", "été*", "ÉTÉ.htm", true);
+  row("empty pattern part", ";;*.htm;", "a.htm", true);
+}
+
+void BrowserTest::patternMatchesWholeNamesIgnoringCase() {
+  QFETCH(QString, pattern);
+  QFETCH(QString, name);
+  QFETCH(bool, kept);
+  QCOMPARE(browser::NamePattern(pattern).matches(name), kept);
+}
+
+void BrowserTest::fileListFollowsTheFolderAndExtendsSelections() {
+  Scratch s;
+  makeFiles(s.dir, {"page10.htm", "page2.htm", "page02b.htm", "INDEX.HTM",
+                    "b.ASP", "a.hts", "f.txt", "page.html", ".hidden.htm"});
+  QVERIFY(s.dir.mkdir("folder.htm"));
+  QVERIFY(QFile::link(s.dir.filePath("a.hts"), s.dir.filePath("link.htm")));
+  QVERIFY(QFile::link(s.dir.filePath("folder.htm"), s.dir.filePath("fl.htm")));
+  QVERIFY(QFile::link(s.dir.filePath("gone"), s.dir.filePath("dangling.htm")));
+  // A Latin-1 name is not valid UTF-8: the run must still get its bytes.
+  const QByteArray latin1 = QFile::encodeName(s.dir.path()) + "/caf\xe9.htm";
+  ::close(::open(latin1.constData(), O_CREAT | O_WRONLY, 0644));
+  FileList list(kDocuments);
+  list.setPath(s.dir.path());
+  QCOMPARE(names(list),
+           "a.hts b.ASP caf\xe9.htm INDEX.HTM link.htm page2.htm "
+           "page02b.htm page10.htm ");
+
+  list.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&list));
+  auto click = [&](int row, Qt::KeyboardModifiers keys, QList<int> expected) {
+    const QRect place = list.visualRect(list.model()->index(row, 0));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, keys, place.center());
+    QCOMPARE(selectedRows(list), expected);
+  };
+  click(1, {}, {1});
+  click(3, Qt::ControlModifier, {1, 3});
+  click(0, {}, {0});                             // a plain click selects alone
+  click(4, Qt::ShiftModifier, {0, 1, 2, 3, 4});  // the block starts at 0
+  click(1, Qt::ShiftModifier, {0, 1});
+
+  QCOMPARE(::unlink(latin1.constData()), 0);
+  makeFiles(s.dir, {"x.htm"});
+  list.refresh();  // drops what is gone, shows what is new, selects nothing
+  QCOMPARE(names(list),
+           "a.hts b.ASP INDEX.HTM link.htm page2.htm "
+           "page02b.htm page10.htm x.htm ");
+  QVERIFY(selectedRows(list).isEmpty());
+
+  QVERIFY(s.dir.removeRecursively());
+  CaughtMessages messages;
+  list.refresh();
+  QCOMPARE(list.listCount(), 0);
+  QCOMPARE(messages.prompts,
+           QStringList{s.dir.path() + ": No such file or directory"});
+}
+
+void BrowserTest::fileListStopsAtTheLargestCount() {
+  Scratch s;
+  for (int i = 0; i < 32770; ++i)
+    makeFiles(s.dir, {QStringLiteral("doc%1.htm").arg(i)});
+  FileList list(kDocuments);
+  CaughtMessages messages;
+  list.setPath(s.dir.path());
+  QCOMPARE(list.listCount(), 32767);
+  QCOMPARE(list.selection().size(), std::size_t{32767});
+  QVERIFY(messages.prompts.size() == 1 &&
+          messages.prompts[0].contains("32767"));
+}
+
+QTEST_MAIN(BrowserTest)
+#include "browser_test.moc"
