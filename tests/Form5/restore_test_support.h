@@ -1,19 +1,13 @@
-// What the restore window's tests share: a temporary folder that is the
-// process's current folder for one test, and a record of the messages the
-// program shows (instead of boxes that would wait for a click).
+// What the restore and About windows' tests share: a temporary folder that
+// is the process's current folder for one test, and reading and writing
+// its files.
 
 #ifndef VANTREL_TESTS_FORM5_RESTORE_TEST_SUPPORT_H_
 #define VANTREL_TESTS_FORM5_RESTORE_TEST_SUPPORT_H_
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QList>
-#include <QString>
 #include <QTemporaryDir>
-#include <functional>
-
-#include "ui/browser/message_box.h"
 
 namespace restore_test {
 
@@ -34,31 +28,6 @@ class CurrentFolder {
   QTemporaryDir folder_;
   QString old_;
   bool ok_ = false;
-};
-
-struct Message {
-  QString title;
-  QString prompt;
-};
-
-// Records every message while alive; onMessage runs when one arrives, so
-// a test can look at the windows at that moment.
-class MessageLog {
- public:
-  MessageLog() {
-    previous_ = ui::setMessageHandler(
-        [this](QWidget*, const QString& title, const QString& prompt) {
-          messages.append({title, prompt});
-          if (onMessage) onMessage();
-        });
-  }
-  ~MessageLog() { ui::setMessageHandler(previous_); }
-
-  QList<Message> messages;
-  std::function<void()> onMessage;
-
- private:
-  ui::MessageHandler previous_;
 };
 
 inline bool writeFile(const QString& path, const QByteArray& bytes) {
