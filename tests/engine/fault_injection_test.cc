@@ -30,14 +30,6 @@ void PrintTo(const Fault& fault, std::ostream* out) {
   *out << fault.operation << " on *" << fault.path_part << "*";
 }
 
-std::string FaultName(const ::testing::TestParamInfo<Fault>& info) {
-  std::string name = info.param.operation;
-  for (const char* c = info.param.path_part; *c; ++c) {
-    if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
-  }
-  return name;
-}
-
 std::string Rewritten(const std::string& original) {
   engine::LineTable table;
   EXPECT_TRUE(table.Split(original));
@@ -115,8 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Fault{"create", "two.htm"}, Fault{"append", "two.htm"},
                       Fault{"close", "two.htm"}, Fault{"resolve", "four.htm"},
                       Fault{"delete", "four.real"},
-                      Fault{"append", "four.real"}),
-    FaultName);
+                      Fault{"append", "four.real"}));
 
 class RestoreFaultTest : public ::testing::TestWithParam<Fault> {};
 
@@ -165,8 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Fault{"append", ".vantrel-"}, Fault{"sync", ".vantrel-"},
                       Fault{"close", ".vantrel-"}, Fault{"rename", "two.htm"},
                       Fault{"syncfolder", "/"}, Fault{"delete", "two.bac"},
-                      Fault{"list", "/"}),
-    FaultName);
+                      Fault{"list", "/"}));
 
 TEST(DurabilityTest, EachCopyIsOnDiskBeforeTheOtherIsDeleted) {
   TempFolder folder;

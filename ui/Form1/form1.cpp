@@ -9,7 +9,6 @@
 #include "engine/update_run.h"
 #include "ui/Form1/index_tab.h"
 #include "ui/Form1/login_name.h"
-#include "ui/widgets/progress_bar.h"
 #include "ui/Form1/wizard_layout.h"
 #include "ui/Form1/wizard_pages.h"
 #include "ui/Form2/form2.h"
@@ -20,6 +19,7 @@
 #include "ui/browser/folder_list.h"
 #include "ui/browser/message_box.h"
 #include "ui/help/help_window.h"
+#include "ui/widgets/progress_bar.h"
 
 using wizard::twips;
 

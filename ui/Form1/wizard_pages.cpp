@@ -5,11 +5,11 @@
 #include <QPushButton>
 
 #include "data/images/vantrel_images.h"
-#include "ui/widgets/progress_bar.h"
 #include "ui/Form1/wizard_layout.h"
 #include "ui/browser/drive_list.h"
 #include "ui/browser/file_list.h"
 #include "ui/browser/folder_list.h"
+#include "ui/widgets/progress_bar.h"
 
 using wizard::addLabel;
 using wizard::twips;

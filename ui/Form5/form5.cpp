@@ -8,12 +8,12 @@
 
 #include "data/images/vantrel_images.h"
 #include "engine/restore_run.h"
-#include "ui/widgets/progress_bar.h"
 #include "ui/browser/code_page.h"
 #include "ui/browser/drive_list.h"
 #include "ui/browser/file_list.h"
 #include "ui/browser/folder_list.h"
 #include "ui/browser/message_box.h"
+#include "ui/widgets/progress_bar.h"
 
 namespace {
 
