@@ -6,7 +6,7 @@ namespace engine {
 
 bool LineTable::Split(std::string_view text) {
   lines_.clear();
-  text_size_ = text.size();
+  text_ = text;
   const char* position = text.data();
   const char* const end = text.data() + text.size();
   while (position < end) {
@@ -30,9 +30,25 @@ bool LineTable::Split(std::string_view text) {
 void LineTable::Rewrite(const Matcher& matcher, std::string_view new_text,
                         std::string* out) const {
   out->clear();
-  out->reserve(text_size_ + lines_.size() * (2 + new_text.size()));
+  out->reserve(text_.size() + lines_.size() * (2 + new_text.size()));
+  // One scan over the whole text finds where matches may begin; lines
+  // before the next such place are copied without a search of their own.
+  const std::string_view text = text_;
+  std::size_t candidate = matcher.NextCandidate(text, 0);
   for (std::string_view line : lines_) {
-    if (auto match = matcher.Find(line)) {
+    const std::size_t line_start =
+        static_cast<std::size_t>(line.data() - text.data());
+    const std::size_t line_end = line_start + line.size();
+    if (candidate < line_start) {
+      candidate = matcher.NextCandidate(text, line_start);
+    }
+    std::optional<Matcher::Match> match;
+    if (candidate < line_end) {
+      const std::size_t skipped = candidate - line_start;
+      match = matcher.Find(line.substr(skipped));
+      if (match) match->offset += skipped;
+    }
+    if (match) {
       out->append(line.substr(0, match->offset));
       out->append(new_text);
       out->append(line.substr(match->offset + match->length));

@@ -7,6 +7,7 @@
 #define VANTREL_ENGINE_LINE_TABLE_H_
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,7 +37,7 @@ class LineTable {
 
  private:
   std::vector<std::string_view> lines_;
-  std::size_t text_size_ = 0;
+  std::string_view text_;
 };
 
 }  // namespace engine

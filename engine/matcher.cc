@@ -190,11 +190,12 @@ std::optional<Matcher::Match> Matcher::FindWithMemchr(
   }
 }
 
-std::optional<Matcher::Match> Matcher::FindWithPairs(
-    std::string_view line) const {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
-  const std::size_t size = line.size();
-  std::size_t position = 0;
+std::size_t Matcher::NextCandidate(std::string_view text,
+                                   std::size_t from) const {
+  if (!use_pairs_) return from;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  std::size_t position = from;
 #if defined(__SSE2__)
   auto splat = [](unsigned char b) {
     return _mm_set1_epi8(static_cast<char>(b));
@@ -214,18 +215,28 @@ std::optional<Matcher::Match> Matcher::FindWithPairs(
     const __m128i second_matches = _mm_or_si128(
         _mm_or_si128(_mm_cmpeq_epi8(after, s0), _mm_cmpeq_epi8(after, s1)),
         _mm_cmpeq_epi8(after, s2));
-    unsigned candidates = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_and_si128(first_matches, second_matches)));
-    while (candidates != 0) {
-      const std::size_t start =
-          position + static_cast<std::size_t>(__builtin_ctz(candidates));
-      if (auto match = MatchAt(line, start)) return match;
-      candidates &= candidates - 1;
-    }
+    const int candidates =
+        _mm_movemask_epi8(_mm_and_si128(first_matches, second_matches));
+    if (candidates != 0) return position + __builtin_ctz(candidates);
   }
 #endif
-  for (; position < size; ++position) {
-    if (!start_bytes_[bytes[position]]) continue;
+  // A match of two or more characters can't begin at the last byte.
+  for (; position + 1 < size; ++position) {
+    const unsigned char second = bytes[position + 1];
+    if (start_bytes_[bytes[position]] &&
+        (second == pair_second_[0] || second == pair_second_[1] ||
+         second == pair_second_[2])) {
+      return position;
+    }
+  }
+  return std::string_view::npos;
+}
+
+std::optional<Matcher::Match> Matcher::FindWithPairs(
+    std::string_view line) const {
+  for (std::size_t position = NextCandidate(line, 0);
+       position != std::string_view::npos;
+       position = NextCandidate(line, position + 1)) {
     if (auto match = MatchAt(line, position)) return match;
   }
   return std::nullopt;

@@ -29,6 +29,11 @@ class Matcher {
   // The first match in line, or std::nullopt.  An empty text never matches.
   std::optional<Match> Find(std::string_view line) const;
 
+  // A position at or after from in text where a match may begin: no match
+  // begins between from and it (std::string_view::npos: none at all).
+  // Lets a caller skip whole lines without a look at each.
+  std::size_t NextCandidate(std::string_view text, std::size_t from) const;
+
  private:
   enum class Scan { kSingleByte, kUtf8, kGeneric };
   using ByteSet = std::array<bool, 256>;

@@ -51,7 +51,15 @@ INSTANTIATE_TEST_SUITE_P(
         ReplaceCase{"cat", "dog", "ca", "ca"},
         ReplaceCase{"  ", "_", "a  b  c", "a_b  c"},
         ReplaceCase{"acme", "Zenith", "<a href=\"ACME.htm\">Acme</a>",
-                    "<a href=\"Zenith.htm\">Acme</a>"}));
+                    "<a href=\"Zenith.htm\">Acme</a>"},
+        // Long lines are scanned sixteen bytes at a time: matches across a
+        // block's edge, in the last bytes, and only after false starts.
+        ReplaceCase{"cat", "dog", "...............cAt", "...............dog"},
+        ReplaceCase{"cat", "dog", "0123456789abcdefghiCAT",
+                    "0123456789abcdefghidog"},
+        ReplaceCase{"cat", "dog", "ca ca ca ca ca ca ca ca cat ca",
+                    "ca ca ca ca ca ca ca ca dog ca"},
+        ReplaceCase{"ab", "X", "................a", "................a"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Locale, ReplacementTest,
@@ -125,6 +133,11 @@ INSTANTIATE_TEST_SUITE_P(
         LineEndCase{"Empty", "", ""},
         LineEndCase{"EmptyLines", "\r\n\r\ncat\r\n", "\r\n\r\ndog\r\n"},
         LineEndCase{"CrThenLfLine", "x\r\r\ncat", "x\r\n\r\ndog\r\n"},
+        // Near misses on one line must not hide a match on the next, and a
+        // match never reaches across a line end.
+        LineEndCase{"NearMissesThenMatch", "ca ca\r\nxca cat ca\r\nca",
+                    "ca ca\r\nxca dog ca\r\nca\r\n"},
+        LineEndCase{"NoMatchAcrossLineEnd", "xc\r\nat", "xc\r\nat\r\n"},
         LineEndCase{"NulBytes", std::string("c\0t cat\r\n", 9),
                     std::string("c\0t dog\r\n", 9)}),
     [](const auto& info) { return std::string(info.param.name); });
