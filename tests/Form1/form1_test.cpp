@@ -115,12 +115,15 @@ void Form1Test::lineBreaksReachTheRunAsCrLf() {
   QVERIFY(QDir::setCurrent(s.dir.path()));
   MainWindow w;
   w.files()->setSelected(0, true);
+  // A non-breaking space must reach the run as itself, not as a blank.
   w.text("Text1")->setPlainText("cat");
-  w.text("Text2")->setPlainText("dog\nbird");
+  w.text("Text2")->setPlainText(QString::fromUtf8("dog\nbig\u00a0bird"));
   CaughtMessages messages;
   w.press("Command5", 3);
   QCOMPARE(messages.titles, QStringList{"Job Complete."});
-  QCOMPARE(files(s.dir), "index.bac=cat\r\n index.htm=dog\r\nbird\r\n");
+  QCOMPARE(files(s.dir),
+           QString::fromUtf8(
+               "index.bac=cat\r\n index.htm=dog\r\nbig\u00a0bird\r\n"));
 }
 
 void Form1Test::browsingKeepsDriveFoldersAndFilesAgreeing() {

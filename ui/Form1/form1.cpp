@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 
 #include "data/images/vantrel_images.h"
 #include "engine/update_run.h"
@@ -25,9 +26,15 @@ using wizard::twips;
 
 namespace {
 
-// A run's texts take the line ends of the documents it rewrites.
+// A run's texts take the line ends of the documents it rewrites.  The raw
+// text, since toPlainText() turns non-breaking spaces (common in text
+// copied from web pages) into plain ones.
 std::string runText(const QPlainTextEdit* box) {
-  QString text = box->toPlainText();
+  QString text = box->document()->toRawText();
+  // The box ends its lines in U+2029 (U+2028 for soft breaks); the
+  // documents take CR LF.
+  text.replace(QChar(QChar::ParagraphSeparator), QChar(u'\n'));
+  text.replace(QChar(QChar::LineSeparator), QChar(u'\n'));
   text.replace(u'\n', QLatin1String("\r\n"));
   return ui::toCodePage(text);
 }

@@ -7,6 +7,7 @@
 
 #include "data/images/vantrel_images.h"
 #include "ui/Form2/frameless_sizing.h"
+#include "ui/browser/code_page.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ QString configText(const QByteArray& bytes) {
     text += bytes.mid(lineStart);
     text += "\r\n";
   }
-  return QString::fromLocal8Bit(text);
+  return ui::fromCodePage(text.toStdString());
 }
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text,
