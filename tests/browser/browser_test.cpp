@@ -1,10 +1,13 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QTest>
 
 #include "browser_test_support.h"
+#include "ui/browser/code_page.h"
 #include "ui/browser/file_list.h"
+#include "ui/browser/folder_list.h"
 #include "ui/browser/name_pattern.h"
 
 using namespace testing_support;
@@ -38,6 +41,7 @@ class BrowserTest : public QObject {
   void patternMatchesWholeNamesIgnoringCase();
   void fileListFollowsTheFolderAndExtendsSelections();
   void fileListStopsAtTheLargestCount();
+  void foldersKeepTheirBytes();
 };
 
 void BrowserTest::patternMatchesWholeNamesIgnoringCase_data() {
@@ -120,6 +124,30 @@ void BrowserTest::fileListStopsAtTheLargestCount() {
   QCOMPARE(list.selection().size(), std::size_t{32767});
   QVERIFY(messages.prompts.size() == 1 &&
           messages.prompts[0].contains("32767"));
+}
+
+void BrowserTest::foldersKeepTheirBytes() {
+  // Every byte string comes back from its path text unchanged.
+  for (const QByteArray& bytes :
+       {QByteArray("/plain/caf\xc3\xa9"), QByteArray("/latin1/caf\xe9"),
+        QByteArray("/bad/\xed\xa0\x80\xc0\xaf\xff"),
+        QByteArray("/emoji/\xf0\x9f\x98\x80\xf0\x9f")})
+    QCOMPARE(ui::toPathBytes(ui::fromPathBytes(bytes)), bytes);
+
+  // A folder whose name is not UTF-8 opens, lists its documents and hands
+  // the run its true path.
+  Scratch s;
+  const QByteArray folder = QFile::encodeName(s.dir.path()) + "/caf\xe9";
+  QCOMPARE(::mkdir(folder.constData(), 0755), 0);
+  ::close(::open((folder + "/a.htm").constData(), O_CREAT | O_WRONLY, 0644));
+  FolderList folders;
+  CaughtMessages messages;
+  folders.setPath(ui::fromPathBytes(folder));
+  QVERIFY(messages.prompts.isEmpty());
+  QCOMPARE(ui::toPathBytes(folders.path()), folder);
+  FileList list(kDocuments);
+  list.setPath(folders.path());
+  QCOMPARE(names(list), "a.htm ");
 }
 
 QTEST_MAIN(BrowserTest)

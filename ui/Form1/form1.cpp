@@ -1,6 +1,5 @@
 #include "ui/Form1/form1.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -123,7 +122,7 @@ void Form1::Command4_Click() {
 
 void Form1::Command5_Click() {
   engine::UpdateRun(
-      QFile::encodeName(selectFiles_->folders()->path()).toStdString(),
+      ui::toPathBytes(selectFiles_->folders()->path()).toStdString(),
       selectFiles_->files()->selection(), runText(change_->searchText()),
       runText(change_->newText()), *this);
 }

@@ -1,7 +1,6 @@
 #include "ui/Form5/form5.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -106,7 +105,7 @@ void Form5::Dir1_Change() { File1->setPath(Dir1->path()); }
 
 void Form5::Command1_Click() {
   engine::RestoreRun(ui::toCodePage(Combo1->currentText()),
-                     QFile::encodeName(Dir1->path()).toStdString(),
+                     ui::toPathBytes(Dir1->path()).toStdString(),
                      File1->selection(), *this);
 }
 

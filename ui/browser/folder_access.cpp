@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCollator>
 #include <QCollatorSortKey>
@@ -12,9 +13,12 @@
 #include <QStorageInfo>
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <numeric>
 #include <utility>
+
+#include "ui/browser/code_page.h"
 
 namespace browser {
 namespace {
@@ -65,7 +69,7 @@ bool contains(const QString& drive, const QString& folder) {
 bool readFolder(const QString& folder, EntryKind kind,
                 std::vector<FolderEntry>* entries, QString* error) {
   entries->clear();
-  DIR* stream = opendir(QFile::encodeName(folder).constData());
+  DIR* stream = opendir(ui::toPathBytes(folder).constData());
   if (!stream) {
     *error = folder + QStringLiteral(": ") +
              QString::fromLocal8Bit(std::strerror(errno));
@@ -76,7 +80,7 @@ bool readFolder(const QString& folder, EntryKind kind,
   while (const dirent* entry = readdir(stream)) {
     if (entry->d_name[0] != '.' && hasKind(fd, *entry, kind)) {
       QByteArray raw(entry->d_name);
-      QString name = QFile::decodeName(raw);
+      QString name = ui::fromPathBytes(raw);
       entries->push_back({std::move(raw), std::move(name)});
     }
     errno = 0;
@@ -123,8 +127,16 @@ QString normalFolder(const QString& folder) {
   return QDir::cleanPath(QDir(folder).absolutePath());
 }
 
+QString currentFolder() {
+  char* folder = getcwd(nullptr, 0);
+  if (folder == nullptr) return QDir::homePath();
+  const QString path = ui::fromPathBytes(QByteArray(folder));
+  std::free(folder);
+  return normalFolder(path);
+}
+
 QString startFolder() {
-  QString folder = normalFolder(QDir::currentPath());
+  QString folder = currentFolder();
   if (folder.isEmpty()) folder = QDir::homePath();
   std::vector<FolderEntry> entries;
   QString error;

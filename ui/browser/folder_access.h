@@ -40,6 +40,8 @@ QString normalFolder(const QString& folder);
 
 // The process's current folder, or its nearest ancestor that can be read.
 QString startFolder();
+// The process's current folder, its name's bytes kept (see fromPathBytes).
+QString currentFolder();
 
 // The mount paths of the local file systems a user keeps files on, "/"
 // first; the kernel's own pseudo file systems and snap images left out.

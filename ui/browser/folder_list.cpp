@@ -54,7 +54,7 @@ void FolderList::setPath(const QString& folder) {
   QString target = browser::normalFolder(folder);
   const QStringList drives = browser::localDrives();
   if (drives.contains(target)) {
-    const QString current = browser::normalFolder(QDir::currentPath());
+    const QString current = browser::currentFolder();
     if (browser::driveOf(current, drives) == target) target = current;
   }
   moveTo(target);
