@@ -38,8 +38,16 @@ std::string runText(const QPlainTextEdit* box) {
   return ui::toCodePage(text);
 }
 
-// Brings a window of ours that is already open to the front.
-void toFront(QWidget* window) {
+// Shows the one window of its kind: a new one (deleted when closed), or the
+// open one brought to the front.  No parent, so that it outlives the main
+// window when that closes first.
+template <typename Window>
+void showOnce(QPointer<Window>& window) {
+  if (!window) {
+    window = new Window;
+    window->show();
+    return;
+  }
   window->show();
   window->raise();
   window->activateWindow();
@@ -100,25 +108,9 @@ void Form1::Form_Load() {
 
 void Form1::Command1_Click() { close(); }
 
-void Form1::Command2_Click() {
-  // No parent: the About window outlives the main window when that closes
-  // first.
-  if (!aboutWindow_) {
-    aboutWindow_ = new Form2;
-    aboutWindow_->show();
-  } else {
-    toFront(aboutWindow_);
-  }
-}
+void Form1::Command2_Click() { showOnce(aboutWindow_); }
 
-void Form1::Command4_Click() {
-  if (!helpWindow_) {
-    helpWindow_ = new HelpWindow;
-    helpWindow_->show();
-  } else {
-    toFront(helpWindow_);
-  }
-}
+void Form1::Command4_Click() { showOnce(helpWindow_); }
 
 void Form1::Command5_Click() {
   engine::UpdateRun(
@@ -127,14 +119,7 @@ void Form1::Command5_Click() {
       runText(change_->newText()), *this);
 }
 
-void Form1::Command6_Click() {
-  if (!restoreWindow_) {
-    restoreWindow_ = new Form5;
-    restoreWindow_->show();
-  } else {
-    toFront(restoreWindow_);
-  }
-}
+void Form1::Command6_Click() { showOnce(restoreWindow_); }
 
 void Form1::dir_Change() {
   selectFiles_->folders()->setPath(selectFiles_->drives()->drive());
