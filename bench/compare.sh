@@ -1,43 +1,86 @@
 #!/usr/bin/env bash
 # Times one update run of update_bench against perl -pi and GNU sed -i on
 # the same corpus, side by side in a tmpfs folder, and prints the medians of
-# ROUNDS rounds (each round on fresh copies) and their ratios.
+# ROUNDS rounds (each round on fresh copies) and their ratios.  Then, against
+# perl alone, the same corpus with LF line ends and in windows-1252, and one
+# restore run whose type is typed in the other letter case against one typed
+# as the documents spell it.
 #
-#   bench/compare.sh [BUILD_DIR] [COUNT] [ROUNDS]
+#   bench/compare.sh [--disk] [BUILD_DIR] [COUNT] [ROUNDS]
+#
+# BUILD_DIR is taken from the top of the source tree (default build), COUNT
+# documents (default 2000), ROUNDS rounds (default 5).  --disk, anywhere on
+# the line, also times update_bench against perl -pi in a folder on the root
+# file system (under /var/tmp).  There perl -pi is followed by sync, since
+# update_bench writes each document durably and perl alone would be timed
+# writing to the page cache only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
-count=${2:-2000}
-rounds=${3:-5}
-bench="$build/bench/update_bench"
-[ -x "$bench" ] || { echo "build $bench first (make build)" >&2; exit 1; }
+disk=0
+args=()
+for arg in "$@"; do
+  case $arg in
+    --disk) disk=1 ;;
+    -*) echo "usage: $0 [--disk] [BUILD_DIR] [COUNT] [ROUNDS]" >&2; exit 2 ;;
+    *) args+=("$arg") ;;
+  esac
+done
+build=${args[0]:-build}
+count=${args[1]:-2000}
+rounds=${args[2]:-5}
+# Absolute, since the tools run inside the corpus folders.
+bench=$(realpath -m "$build/bench/update_bench")
+restore=$(realpath -m "$build/bench/restore_bench")
+for program in "$bench" "$restore"; do
+  [ -x "$program" ] || { echo "build $program first (make build)" >&2; exit 1; }
+done
 
 root=$(mktemp -d /dev/shm/vantrel-bench.XXXXXX)
-trap 'rm -rf "$root"' EXIT
+disk_root=
+trap 'rm -rf "$root" ${disk_root:+"$disk_root"}' EXIT
 python3 bench/make_corpus.py "$root/corpus" "$count"
 bytes=$(du -sb "$root/corpus" | cut -f1)
 echo "corpus: $count documents, $bytes bytes, in $root (tmpfs)"
 
-# Seconds that one command takes on a fresh copy of the corpus.
+# Seconds that one command takes on a fresh copy of a corpus.  The sync
+# keeps the writes of the copy, and of the rounds before, out of the timing.
 timed() {
-  local tool=$1
-  shift
-  rm -rf "$root/$tool"
-  cp -r "$root/corpus" "$root/$tool"
-  local start end
+  local corpus=$1 tool=$2
+  shift 2
+  local copy="$corpus-$tool"
+  rm -rf "$copy"
+  cp -r "$corpus" "$copy"
+  sync
+  local start end status=0
   start=$(date +%s.%N)
-  (cd "$root/$tool" && LC_ALL=C.UTF-8 "$@" >/dev/null 2>&1)
+  (cd "$copy" && LC_ALL=C.UTF-8 "$@" >/dev/null 2>"$copy.err") || status=$?
   end=$(date +%s.%N)
+  if ((status != 0)); then
+    echo "warning: $tool exited with $status in $copy:" >&2
+    tail -3 "$copy.err" >&2
+  fi
   echo "$end - $start" | bc -l
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+ratio() { echo "$1 / $2" | bc -l; }
+# Whether two tools' last rounds left the same documents, so that a fast
+# time is not that of a run that did nothing.  Backups are left out: perl
+# names them page0003.mv.bac, update_bench page0003bac.
+same_documents() {
+  local differences
+  differences=$(diff -rq -x '*bac' "$1" "$2") || {
+    echo "warning: $1 and $2 hold different documents:" >&2
+    head -3 <<<"$differences" >&2
+  }
+}
 
 vantrel=() perl=() sed=()
 for ((round = 1; round <= rounds; round++)); do
-  vantrel+=("$(timed vantrel "$PWD/$bench" . acme Zenith)")
-  perl+=("$(timed perl sh -c 'exec perl -pi.bac -e "s/acme/Zenith/i" -- *')")
-  sed+=("$(timed sed sh -c 'exec sed -i.bac "s/acme/Zenith/I" -- *')")
+  vantrel+=("$(timed "$root/corpus" vantrel "$bench" . acme Zenith)")
+  perl+=("$(timed "$root/corpus" perl sh -c 'exec perl -pi.bac -e "s/acme/Zenith/i" -- *')")
+  sed+=("$(timed "$root/corpus" sed sh -c 'exec sed -i.bac "s/acme/Zenith/I" -- *')")
 done
+same_documents "$root/corpus-vantrel" "$root/corpus-perl"
 v=$(printf '%s\n' "${vantrel[@]}" | median)
 p=$(printf '%s\n' "${perl[@]}" | median)
 s=$(printf '%s\n' "${sed[@]}" | median)
@@ -53,4 +96,74 @@ echo "largest document: $largest bytes; limit 3 x largest + 16 MiB =" \
 printf 'medians of %d rounds: update_bench %.3f s   perl -pi %.3f s   sed -i %.3f s\n' \
   "$rounds" "$v" "$p" "$s"
 printf 'ratio to perl %.2f (target <= 0.50)   ratio to sed %.2f (target <= 0.33)\n' \
-  "$(echo "$v / $p" | bc -l)" "$(echo "$v / $s" | bc -l)"
+  "$(ratio "$v" "$p")" "$(ratio "$v" "$s")"
+
+# The same update on a corpus that differs in line ends or encoding.
+against_perl() {
+  local style=$1 label=$2 corpus="$root/$1"
+  python3 bench/make_corpus.py "$corpus" "$count" "$style"
+  local vantrel=() perl=()
+  for ((round = 1; round <= rounds; round++)); do
+    vantrel+=("$(timed "$corpus" vantrel "$bench" . acme Zenith)")
+    perl+=("$(timed "$corpus" perl sh -c 'exec perl -pi.bac -e "s/acme/Zenith/i" -- *')")
+  done
+  same_documents "$corpus-vantrel" "$corpus-perl"
+  local v p
+  v=$(printf '%s\n' "${vantrel[@]}" | median)
+  p=$(printf '%s\n' "${perl[@]}" | median)
+  printf '%-21s update_bench %.3f s   perl -pi %.3f s   ratio to perl %.2f\n' \
+    "$label:" "$v" "$p" "$(ratio "$v" "$p")"
+}
+echo
+echo "other corpora, medians of $rounds rounds (perl treats bytes, so this compares time only)"
+against_perl lf "LF line ends"
+against_perl cp1252 "windows-1252, CR LF"
+
+# A folder of backups as an update of .htm documents leaves it: pageNNNN.bac
+# holds the original and pageNNNN.htm the updated document.
+mkdir "$root/restore"
+(cd "$root/corpus" && perl -e '
+  for my $name (@ARGV) {
+    (my $base = $name) =~ s/\.[^.]*$//;
+    open(my $in, "<", $name) or die "$name: $!";
+    open(my $bac, ">", "../restore/$base.bac") or die "$base.bac: $!";
+    open(my $htm, ">", "../restore/$base.htm") or die "$base.htm: $!";
+    while (<$in>) { print $bac $_; s/acme/Zenith/i; print $htm $_; }
+    close($bac) && close($htm) or die "$base: $!";
+  }' -- *)
+other=() exact=()
+for ((round = 1; round <= rounds; round++)); do
+  other+=("$(timed "$root/restore" other "$restore" . HTM)")
+  exact+=("$(timed "$root/restore" exact "$restore" . htm)")
+done
+# Typed in the other case, the run must restore over pageNNNN.htm rather
+# than make a pageNNNN.HTM beside it.
+for run in other exact; do
+  left=$(find "$root/restore-$run" -name '*.bac' -o -name '*.HTM' | wc -l)
+  ((left == 0)) ||
+    echo "warning: the $run restore left $left backups or .HTM documents" >&2
+done
+o=$(printf '%s\n' "${other[@]}" | median)
+e=$(printf '%s\n' "${exact[@]}" | median)
+echo
+printf 'restore of %d backups, medians of %d rounds: type HTM %.3f s   type htm %.3f s\n' \
+  "$count" "$rounds" "$o" "$e"
+printf 'ratio other case to exact case %.2f (target <= 1.50)\n' "$(ratio "$o" "$e")"
+
+((disk)) || exit 0
+disk_root=$(mktemp -d /var/tmp/vantrel-bench.XXXXXX)
+cp -r "$root/corpus" "$disk_root/corpus"
+fs=$(df --output=fstype "$disk_root" | tail -1)
+[ "$fs" != tmpfs ] || echo "warning: $disk_root is on tmpfs, not a disk" >&2
+vantrel=() perl=()
+for ((round = 1; round <= rounds; round++)); do
+  vantrel+=("$(timed "$disk_root/corpus" vantrel "$bench" . acme Zenith)")
+  perl+=("$(timed "$disk_root/corpus" perl sh -c 'perl -pi.bac -e "s/acme/Zenith/i" -- * && exec sync -f .')")
+done
+same_documents "$disk_root/corpus-vantrel" "$disk_root/corpus-perl"
+v=$(printf '%s\n' "${vantrel[@]}" | median)
+p=$(printf '%s\n' "${perl[@]}" | median)
+echo
+echo "disk: corpus in $disk_root ($fs)"
+printf 'medians of %d rounds: update_bench %.3f s   perl -pi + sync %.3f s   ratio to perl %.2f\n' \
+  "$rounds" "$v" "$p" "$(ratio "$v" "$p")"

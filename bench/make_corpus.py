@@ -1,9 +1,18 @@
 #!/usr/bin/env python3
 """Writes a corpus of web documents for the update benchmark.
 
-make_corpus.py FOLDER [COUNT]: COUNT documents (default 2000) of 400 CR LF
-lines each (about 40 KB), a third of the lines holding "acme" in mixed
-case, some of them with UTF-8 text.
+make_corpus.py FOLDER [COUNT] [STYLE]: COUNT documents (default 2000) of 400
+lines each (about 40 KB), a third of the lines holding "acme" in mixed case
+and a fifth of them an accented or foreign word.  STYLE says how the lines
+are ended and encoded:
+
+  crlf    CR LF, UTF-8 (the default)
+  lf      LF alone, UTF-8
+  cp1252  CR LF, windows-1252, with no charset declaration: the accented
+          words are single bytes above 0x7F, so no document is valid UTF-8
+
+Every style draws the same random words, so the corpora differ only in line
+ends and in the words that windows-1252 can't hold.
 """
 import os
 import random
@@ -13,30 +22,43 @@ WORDS = ("the quick brown fox jumps over lazy dog lorem ipsum dolor sit amet "
          "consectetur adipiscing elit sed do eiusmod tempor incididunt").split()
 UTF8 = ["caf\u00e9", "\u00c9t\u00e9", "\u03a3\u03bf\u03c6\u03af\u03b1",
         "\u00fcber", "na\u00efve", "\u65e5\u672c"]
+# As many words as UTF8, so that the random draws stay in step; each holds a
+# byte above 0x7F once encoded.
+CP1252 = ["caf\u00e9", "\u00c9t\u00e9", "Caf\u00e9", "\u00fcber", "na\u00efve",
+          "Stra\u00dfe"]
 CASES = ["acme", "ACME", "Acme", "aCmE"]
 TYPES = [".htm", ".asp", ".hts", ".mv", ".cfm"]
+STYLES = {"crlf": (b"\r\n", "utf-8", UTF8),
+          "lf": (b"\n", "utf-8", UTF8),
+          "cp1252": (b"\r\n", "cp1252", CP1252)}
 
 
-def line(rng, with_word):
+def line(rng, with_word, encoding, accented):
     words = [rng.choice(WORDS) for _ in range(14)]
     if rng.random() < 0.2:
-        words[rng.randrange(len(words))] = rng.choice(UTF8)
+        words[rng.randrange(len(words))] = rng.choice(accented)
     if with_word:
         words[rng.randrange(len(words))] = rng.choice(CASES) + ".htm"
     text = "<p>" + " ".join(words) + "</p>"
-    return (text + " " * max(0, 96 - len(text))).encode("utf-8")
+    return (text + " " * max(0, 96 - len(text))).encode(encoding)
 
 
 def main():
+    if not 2 <= len(sys.argv) <= 4 or (len(sys.argv) == 4 and
+                                       sys.argv[3] not in STYLES):
+        sys.exit("usage: make_corpus.py FOLDER [COUNT] [crlf|lf|cp1252]")
     folder = sys.argv[1]
     count = int(sys.argv[2]) if len(sys.argv) > 2 else 2000
+    end, encoding, accented = STYLES[sys.argv[3] if len(sys.argv) > 3 else
+                                     "crlf"]
     os.makedirs(folder, exist_ok=True)
     rng = random.Random(1)
     for i in range(count):
-        lines = [line(rng, n % 3 == 0) for n in range(400)]
+        lines = [line(rng, n % 3 == 0, encoding, accented)
+                 for n in range(400)]
         name = "page%04d%s" % (i, TYPES[i % len(TYPES)])
         with open(os.path.join(folder, name), "wb") as out:
-            out.write(b"\r\n".join(lines) + b"\r\n")
+            out.write(end.join(lines) + end)
 
 
 if __name__ == "__main__":

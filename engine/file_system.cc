@@ -2,28 +2,27 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+
+#include "engine/backup_record.h"
 
 namespace engine {
 
 namespace {
 
-mode_t ProcessUmask() {
-  // umask() can only be read by setting it; do it once, before any thread
-  // of ours could create files.
-  static const mode_t mask = [] {
-    mode_t old = ::umask(022);
-    ::umask(old);
-    return old;
-  }();
-  return mask;
-}
+constexpr char kTemporaryPrefix[] = ".vantrel-";
+constexpr char kTemporarySuffix[] = ".tmp";
+constexpr std::size_t kTemporaryRandomLength = 16;
 
 uid_t ProcessOwner() {
   static const uid_t owner = ::geteuid();
@@ -41,6 +40,38 @@ bool MayWrite(const std::string& path, const struct stat& info) {
   if (ProcessOwner() == 0) return true;
   if (ProcessOwner() == info.st_uid) return (info.st_mode & S_IWUSR) != 0;
   return ::access(path.c_str(), W_OK) == 0;
+}
+
+void FillAttributes(const struct stat& info, FileAttributes* attributes) {
+  attributes->exists = true;
+  attributes->isRegular = S_ISREG(info.st_mode);
+  attributes->mode = info.st_mode & 07777;
+  attributes->owner = info.st_uid;
+  attributes->group = info.st_gid;
+  attributes->device = info.st_dev;
+  attributes->inode = info.st_ino;
+  attributes->size = info.st_size;
+  attributes->modifiedNanoseconds =
+      static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL +
+      info.st_mtim.tv_nsec;
+}
+
+// A name no other process can guess: the random part comes from the kernel.
+std::string RandomName() {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char bytes[kTemporaryRandomLength];
+  std::size_t got = 0;
+  while (got < sizeof bytes) {
+    ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    got += static_cast<std::size_t>(n);
+  }
+  std::string name = kTemporaryPrefix;
+  for (unsigned char b : bytes) name += kLetters[b % 36];
+  return name + kTemporarySuffix;
 }
 
 class PosixWritableFile : public WritableFile {
@@ -63,6 +94,43 @@ class PosixWritableFile : public WritableFile {
     return Status::OK();
   }
 
+  Status SetAttribute(const std::string& name,
+                      const std::string& value) override {
+    if (::fsetxattr(fd_, name.c_str(), value.data(), value.size(), 0) == 0) {
+      return Status::OK();
+    }
+    if (errno == ENOTSUP) {
+      return Status::Error(path_, std::strerror(errno), Status::kUnsupported);
+    }
+    return Status::FromErrno(path_, errno);
+  }
+
+  void CopyAttributesFrom(const std::string& path) override {
+    ssize_t size = ::listxattr(path.c_str(), nullptr, 0);
+    if (size <= 0) return;
+    std::string names(static_cast<std::size_t>(size), '\0');
+    size = ::listxattr(path.c_str(), names.data(), names.size());
+    if (size <= 0) return;
+    names.resize(static_cast<std::size_t>(size));
+    std::string value;
+    for (std::size_t at = 0; at < names.size();) {
+      const std::string name(names.c_str() + at);
+      at += name.size() + 1;
+      if (name == kDocumentRecordAttribute) continue;
+      ssize_t length = ::getxattr(path.c_str(), name.c_str(), nullptr, 0);
+      if (length < 0) continue;
+      value.resize(static_cast<std::size_t>(length));
+      length =
+          ::getxattr(path.c_str(), name.c_str(), value.data(), value.size());
+      if (length < 0) continue;
+      // Attributes the process may not set (trusted.*, security.* for a
+      // user) are left out; the file is no worse than one made afresh.
+      int ignored = ::fsetxattr(fd_, name.c_str(), value.data(),
+                                static_cast<std::size_t>(length), 0);
+      static_cast<void>(ignored);
+    }
+  }
+
   Status Sync() override {
     if (::fsync(fd_) != 0) return Status::FromErrno(path_, errno);
     return Status::OK();
@@ -81,6 +149,15 @@ class PosixWritableFile : public WritableFile {
   int fd_;
 };
 
+class PosixFolderLock : public FolderLock {
+ public:
+  explicit PosixFolderLock(int fd) : fd_(fd) {}
+  ~PosixFolderLock() override { ::close(fd_); }  // releases the lock
+
+ private:
+  int fd_;
+};
+
 class PosixFileSystem : public FileSystem {
  public:
   Status GetAttributes(const std::string& path,
@@ -93,16 +170,15 @@ class PosixFileSystem : public FileSystem {
     }
     attributes->isLink = S_ISLNK(link_info.st_mode);
     struct stat info = link_info;
-    if (attributes->isLink && ::stat(path.c_str(), &info) != 0) {
-      // A dangling link: the name is there, but no file behind it.
-      attributes->exists = true;
-      return Status::OK();
+    if (attributes->isLink) {
+      attributes->linkOwner = link_info.st_uid;
+      if (::stat(path.c_str(), &info) != 0) {
+        // A dangling link: the name is there, but no file behind it.
+        attributes->exists = true;
+        return Status::OK();
+      }
     }
-    attributes->exists = true;
-    attributes->isRegular = S_ISREG(info.st_mode);
-    attributes->mode = info.st_mode & 07777;
-    attributes->owner = info.st_uid;
-    attributes->group = info.st_gid;
+    FillAttributes(info, attributes);
     // Without a write bit a file counts as read-only even for root, who
     // could otherwise write anything.
     attributes->writable = (info.st_mode & 0222) != 0 && MayWrite(path, info);
@@ -117,14 +193,30 @@ class PosixFileSystem : public FileSystem {
     return Status::OK();
   }
 
-  Status ReadFile(const std::string& path, std::string* contents) override {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  Status ReadFile(const std::string& path, FileAttributes* attributes,
+                  std::string* contents) override {
+    // O_NONBLOCK: a FIFO or a device swapped in for a document must not
+    // hang the run; what was opened is then checked through the descriptor.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return Status::FromErrno(path, errno);
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+      Status status = Status::FromErrno(path, errno);
+      ::close(fd);
+      return status;
+    }
+    *attributes = FileAttributes();
+    FillAttributes(info, attributes);
+    if (!S_ISREG(info.st_mode)) {
+      ::close(fd);
+      return Status::Error(path, "Not a regular file");
+    }
     // Read straight into the string, whose room a caller that reuses it
     // keeps from one file to the next.
     constexpr std::size_t kMinimumRoom = 1 << 16;
     std::size_t used = 0;
-    contents->resize(std::max(contents->capacity(), kMinimumRoom));
+    contents->resize(std::max({contents->capacity(), kMinimumRoom,
+                               static_cast<std::size_t>(info.st_size) + 1}));
     Status status;
     for (;;) {
       if (used == contents->size()) contents->resize(2 * used);
@@ -143,38 +235,63 @@ class PosixFileSystem : public FileSystem {
     return status;
   }
 
-  Status NewWritableFile(const std::string& path, const FileAttributes& like,
-                         std::unique_ptr<WritableFile>* file) override {
+  Status NewTemporaryFile(const std::string& folder, const FileAttributes& like,
+                          std::unique_ptr<WritableFile>* file,
+                          std::string* path) override {
     file->reset();
-    const mode_t mode = like.exists ? static_cast<mode_t>(like.mode) : 0644;
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                    mode & 0777);
-    if (fd < 0) return Status::FromErrno(path, errno);
-    // open() applied the umask; the copy is to carry the original's bits.
-    if ((mode & (ProcessUmask() | 07000)) != 0 &&
-        ::fchmod(fd, mode & 07777) != 0) {
-      Status status = Status::FromErrno(path, errno);
-      ::close(fd);
-      ::unlink(path.c_str());
-      return status;
+    const mode_t mode = static_cast<mode_t>(like.mode) & 07777;
+    const std::string prefix = folder.back() == '/' ? folder : folder + '/';
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
+      *path = prefix + RandomName();
+      // Owner-only until the bits are set: nobody else may open it between.
+      fd = ::open(path->c_str(),
+                  O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+      if (fd < 0 && errno != EEXIST) break;
     }
-    if (like.exists &&
-        (like.owner != ProcessOwner() || like.group != ProcessGroup())) {
-      struct stat info;
-      if (::fstat(fd, &info) == 0 &&
-          (info.st_uid != like.owner || info.st_gid != like.group)) {
-        // Only root may give a file away; others keep at least the group
-        // where they belong to it.  Neither is worth failing the file for.
-        if (::fchown(fd, like.owner, like.group) != 0) {
-          int ignored = ::fchown(fd, static_cast<uid_t>(-1), like.group);
-          static_cast<void>(ignored);
-        }
-        int ignored = ::fchmod(fd, mode & 07777);  // fchown clears set-id
+    if (fd < 0) return Status::FromErrno(folder, errno);
+    auto fail = [&](int error) {
+      ::close(fd);
+      ::unlink(path->c_str());
+      return Status::FromErrno(*path, error);
+    };
+    if (like.owner != ProcessOwner() || like.group != ProcessGroup()) {
+      // Only root may give a file away; others keep at least the group
+      // where they belong to it.  Neither is worth failing the file for.
+      if (::fchown(fd, like.owner, like.group) != 0) {
+        int ignored = ::fchown(fd, static_cast<uid_t>(-1), like.group);
         static_cast<void>(ignored);
       }
     }
-    *file = std::make_unique<PosixWritableFile>(path, fd);
+    struct stat info;
+    if (::fstat(fd, &info) != 0) return fail(errno);
+    const bool same_owners =
+        info.st_uid == like.owner && info.st_gid == like.group;
+    // A set-ID bit on a file of another owner would hand out rights.
+    const mode_t final_mode = same_owners ? mode : (mode & 01777);
+    if (::fchmod(fd, final_mode) != 0) return fail(errno);
+    *file = std::make_unique<PosixWritableFile>(*path, fd);
     return Status::OK();
+  }
+
+  Status GetAttribute(const std::string& path, const std::string& name,
+                      std::string* value, bool* present) override {
+    *present = false;
+    value->clear();
+    for (;;) {
+      ssize_t length = ::getxattr(path.c_str(), name.c_str(), nullptr, 0);
+      if (length < 0) break;
+      value->resize(static_cast<std::size_t>(length));
+      length =
+          ::getxattr(path.c_str(), name.c_str(), value->data(), value->size());
+      if (length < 0 && errno == ERANGE) continue;  // it grew meanwhile
+      if (length < 0) break;
+      value->resize(static_cast<std::size_t>(length));
+      *present = true;
+      return Status::OK();
+    }
+    if (errno == ENODATA || errno == ENOTSUP) return Status::OK();
+    return Status::FromErrno(path, errno);
   }
 
   Status RenameFile(const std::string& from, const std::string& to) override {
@@ -216,6 +333,26 @@ class PosixFileSystem : public FileSystem {
     ::closedir(folder);
     return status;
   }
+
+  Status LockFolder(const std::string& folder,
+                    std::unique_ptr<FolderLock>* lock) override {
+    lock->reset();
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return Status::FromErrno(folder, errno);
+    // flock locks belong to the open file description, so two runs in one
+    // process exclude each other just as two processes do.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int error = errno;
+      ::close(fd);
+      if (error == EWOULDBLOCK) {
+        return Status::Error(folder, "another run is working there",
+                             Status::kBusy);
+      }
+      return Status::FromErrno(folder, error);
+    }
+    *lock = std::make_unique<PosixFolderLock>(fd);
+    return Status::OK();
+  }
 };
 
 }  // namespace
@@ -223,6 +360,34 @@ class PosixFileSystem : public FileSystem {
 FileSystem& FileSystem::Default() {
   static PosixFileSystem* file_system = new PosixFileSystem;
   return *file_system;
+}
+
+bool IsTemporaryFileName(std::string_view name) {
+  const std::string_view prefix = kTemporaryPrefix;
+  const std::string_view suffix = kTemporarySuffix;
+  if (name.size() <= prefix.size() + suffix.size() ||
+      name.substr(0, prefix.size()) != prefix ||
+      name.substr(name.size() - suffix.size()) != suffix) {
+    return false;
+  }
+  const std::string_view middle =
+      name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  const auto is_lower_alnum = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+  };
+  if (middle.size() == kTemporaryRandomLength &&
+      std::all_of(middle.begin(), middle.end(), is_lower_alnum)) {
+    return true;
+  }
+  // Earlier versions named them after the process and a counter: "<pid>-<n>".
+  const std::size_t dash = middle.find('-');
+  const auto all_digits = [](std::string_view digits) {
+    return !digits.empty() &&
+           std::all_of(digits.begin(), digits.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
+  };
+  return dash != std::string_view::npos && all_digits(middle.substr(0, dash)) &&
+         all_digits(middle.substr(dash + 1));
 }
 
 }  // namespace engine

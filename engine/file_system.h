@@ -2,6 +2,10 @@
 // that the runs need, each returning a Status.  Default() is the real, local
 // file system; ForwardingFileSystem passes every call on to another one, so
 // that a test can override a single operation (and fail it on one path).
+//
+// Files are read through an open descriptor that never blocks (a FIFO or a
+// device is refused, not waited on), and new content is only ever written to
+// fresh temporary files, which a caller renames over their targets.
 
 #ifndef VANTREL_ENGINE_FILE_SYSTEM_H_
 #define VANTREL_ENGINE_FILE_SYSTEM_H_
@@ -15,7 +19,8 @@
 
 namespace engine {
 
-// What the runs need to know of a file, following symbolic links.
+// What the runs need to know of a file.  A symbolic link is followed: the
+// fields describe the file it points to, except isLink and linkOwner.
 struct FileAttributes {
   bool exists = false;
   bool isRegular = false;  // a regular file, or a link to one
@@ -24,18 +29,48 @@ struct FileAttributes {
   unsigned mode = 0;       // permission bits (07777)
   unsigned owner = 0;
   unsigned group = 0;
+  unsigned linkOwner = 0;  // owner of the link itself, when isLink
+  unsigned long long device = 0;
+  unsigned long long inode = 0;
+  long long size = 0;
+  long long modifiedNanoseconds = 0;
+
+  // Same device and inode: the same file, whatever names lead to it.
+  bool SameFileAs(const FileAttributes& other) const {
+    return exists && other.exists && device == other.device &&
+           inode == other.inode;
+  }
+  // The same file with the same size and modification time: nobody has
+  // written it in between.
+  bool Unchanged(const FileAttributes& other) const {
+    return SameFileAs(other) && size == other.size &&
+           modifiedNanoseconds == other.modifiedNanoseconds;
+  }
 };
 
-// A file being written.  Close() must be called; a file destroyed without
-// it is closed and its errors are lost.
+// A new temporary file being written.  Close() must be called; a file
+// destroyed without it is closed and its errors are lost.
 class WritableFile {
  public:
   virtual ~WritableFile() = default;
   // Appends data at the end; fails naming the file and the reason.
   virtual Status Append(std::string_view data) = 0;
+  // Sets the extended attribute name to value.  Fails with
+  // Status::kUnsupported where the file system has no such attributes.
+  virtual Status SetAttribute(const std::string& name,
+                              const std::string& value) = 0;
+  // Copies the extended attributes (ACLs among them) of the file at path,
+  // as far as the process may set them.  Never fails the file.
+  virtual void CopyAttributesFrom(const std::string& path) = 0;
   // Flushes what was written to stable storage.
   virtual Status Sync() = 0;
   virtual Status Close() = 0;
+};
+
+// Held while a run works in a folder; released on destruction.
+class FolderLock {
+ public:
+  virtual ~FolderLock() = default;
 };
 
 class FileSystem {
@@ -51,14 +86,24 @@ class FileSystem {
                                FileAttributes* attributes) = 0;
   // The path with every symbolic link resolved; fails for a missing file.
   virtual Status ResolvePath(const std::string& path, std::string* real) = 0;
-  // Reads the whole file into *contents.
-  virtual Status ReadFile(const std::string& path, std::string* contents) = 0;
-  // Creates a new file at path (an existing file is an error) with the
-  // permission bits, owner and group of like (owner and group where the
-  // process may set them).
-  virtual Status NewWritableFile(const std::string& path,
-                                 const FileAttributes& like,
-                                 std::unique_ptr<WritableFile>* file) = 0;
+  // Opens path without blocking, refuses anything but a regular file, and
+  // reads it whole into *contents; *attributes describe the file that was
+  // read, taken from the open descriptor.
+  virtual Status ReadFile(const std::string& path, FileAttributes* attributes,
+                          std::string* contents) = 0;
+  // Creates a new file with an unpredictable hidden name in folder, never
+  // replacing anything, and sets *path to it.  It gets like's permission
+  // bits, owner and group as far as the process may set them; it carries
+  // set-user-ID or set-group-ID bits only when owner and group are like's.
+  virtual Status NewTemporaryFile(const std::string& folder,
+                                  const FileAttributes& like,
+                                  std::unique_ptr<WritableFile>* file,
+                                  std::string* path) = 0;
+  // The extended attribute name of path into *value; *present is false
+  // (and the result OK) when the file has none or the file system has no
+  // extended attributes.
+  virtual Status GetAttribute(const std::string& path, const std::string& name,
+                              std::string* value, bool* present) = 0;
   // Renames from to to, replacing an existing to.
   virtual Status RenameFile(const std::string& from, const std::string& to) = 0;
   // Deletes that one file; the path is never taken as a pattern.
@@ -69,6 +114,11 @@ class FileSystem {
   // left out.
   virtual Status ListFolder(const std::string& path,
                             std::vector<std::string>* names) = 0;
+  // Takes the exclusive lock on folder that every run holds while it works
+  // there, without waiting.  Fails with Status::kBusy when another run,
+  // in this process or another, holds it.
+  virtual Status LockFolder(const std::string& folder,
+                            std::unique_ptr<FolderLock>* lock) = 0;
 };
 
 // Passes every call on to target.  Derive from it to change one operation.
@@ -83,12 +133,18 @@ class ForwardingFileSystem : public FileSystem {
   Status ResolvePath(const std::string& path, std::string* real) override {
     return target_.ResolvePath(path, real);
   }
-  Status ReadFile(const std::string& path, std::string* contents) override {
-    return target_.ReadFile(path, contents);
+  Status ReadFile(const std::string& path, FileAttributes* attributes,
+                  std::string* contents) override {
+    return target_.ReadFile(path, attributes, contents);
   }
-  Status NewWritableFile(const std::string& path, const FileAttributes& like,
-                         std::unique_ptr<WritableFile>* file) override {
-    return target_.NewWritableFile(path, like, file);
+  Status NewTemporaryFile(const std::string& folder, const FileAttributes& like,
+                          std::unique_ptr<WritableFile>* file,
+                          std::string* path) override {
+    return target_.NewTemporaryFile(folder, like, file, path);
+  }
+  Status GetAttribute(const std::string& path, const std::string& name,
+                      std::string* value, bool* present) override {
+    return target_.GetAttribute(path, name, value, present);
   }
   Status RenameFile(const std::string& from, const std::string& to) override {
     return target_.RenameFile(from, to);
@@ -103,6 +159,10 @@ class ForwardingFileSystem : public FileSystem {
                     std::vector<std::string>* names) override {
     return target_.ListFolder(path, names);
   }
+  Status LockFolder(const std::string& folder,
+                    std::unique_ptr<FolderLock>* lock) override {
+    return target_.LockFolder(folder, lock);
+  }
 
  protected:
   FileSystem& target() { return target_; }
@@ -110,6 +170,10 @@ class ForwardingFileSystem : public FileSystem {
  private:
   FileSystem& target_;
 };
+
+// Whether name is one of the temporary files that NewTemporaryFile makes
+// (or that an earlier version of this program made).
+bool IsTemporaryFileName(std::string_view name);
 
 }  // namespace engine
 

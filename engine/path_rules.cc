@@ -25,14 +25,12 @@ std::string documentPath(std::string_view folder, std::string_view name,
   std::string joined;
   joined.reserve(folder.size() + 1 + name.size());
   joined += folder;
-  joined += separator;
+  // A root folder already ends in the separator.  A doubled separator
+  // elsewhere in the folder is the folder's own business: joining directly
+  // there would name a file outside the folder.
+  if (folder.empty() || folder.back() != separator) joined += separator;
   joined += name;
-  const char doubled[] = {separator, separator, '\0'};
-  if (joined.find(doubled) == std::string::npos) return joined;
-  // A root folder already ends in the separator.
-  std::string direct(folder);
-  direct += name;
-  return direct;
+  return joined;
 }
 
 std::optional<std::string> backupPath(std::string_view documentPath) {

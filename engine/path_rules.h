@@ -15,8 +15,8 @@ namespace engine {
 
 inline constexpr char kSeparator = '/';
 
-// folder + separator + name; when that text holds the separator doubled
-// anywhere (a root folder already ends in one), folder + name instead.
+// folder + separator + name, or folder + name when the folder already ends
+// in the separator (a root folder).
 std::string documentPath(std::string_view folder, std::string_view name,
                          char separator = kSeparator);
 

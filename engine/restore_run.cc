@@ -1,127 +1,219 @@
 #include "engine/restore_run.h"
 
+#include <unistd.h>
+
 #include <optional>
+#include <set>
 #include <vector>
 
-#include "engine/copy_file.h"
+#include "engine/backup_record.h"
 #include "engine/failure_report.h"
 #include "engine/locale_text.h"
 #include "engine/path_rules.h"
+#include "engine/safe_replace.h"
 
 namespace engine {
 
 namespace {
 
-std::string NameOf(const std::string& path) {
-  std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+constexpr char kBothKept[] = "; the document and the backup are unchanged.";
+
+bool IsBackupType(const std::string& type_text) {
+  return SameTextIgnoringCase(type_text, "bac");
 }
 
 class BackupRestorer {
  public:
-  BackupRestorer(const std::string& type_text, FileSystem& fs)
-      : type_text_(type_text), fs_(fs) {}
+  BackupRestorer(const std::string& type_text, const std::string& folder,
+                 FileSystem& fs)
+      : type_text_(type_text), folder_(folder), fs_(fs) {}
 
-  // Puts a copy of backup in place of its document, then deletes backup.
-  // On failure *what_happened says why and where the content still is.
-  bool Restore(const std::string& backup, std::string* what_happened);
+  // Puts the content of backup in place of its document, then deletes
+  // backup.  On failure *why says why and where the content still is.
+  bool Restore(const std::string& backup, std::string* why);
 
  private:
-  // Where the copy goes: target itself or, when no file is there, the one
-  // file of the folder whose name differs from it in letter case alone
+  // Everything that can refuse the entry, decided before any write.
+  bool Examine(const std::string& backup, std::string* why);
+  // Where the copy goes: the target itself or, when no file is there, the
+  // one file of the folder whose name differs from it in letter case alone
   // (index.htm for index.HTM), so that undo replaces the document it came
-  // from.  Links are followed to the file they point to.
-  Status FindDocument(std::string* target, FileAttributes* attributes);
+  // from.  The folder is read once per run for this.
+  Status FindTarget();
+  bool RecordAllows(const std::string& backup, std::string* why);
 
   const std::string& type_text_;
+  const std::string& folder_;
   FileSystem& fs_;
+  std::optional<std::vector<std::string>> folder_names_;
+  std::set<std::pair<unsigned long long, unsigned long long>> restored_;
+
+  // The entry being worked on.
+  FileAttributes backup_attributes_;
+  std::string contents_;
+  std::string target_;       // as named in its folder
+  std::string real_target_;  // links resolved
+  FileAttributes target_attributes_;
 };
 
-Status BackupRestorer::FindDocument(std::string* target,
-                                    FileAttributes* attributes) {
-  Status status = fs_.GetAttributes(*target, attributes);
-  if (!status.ok()) return status;
-  if (!attributes->exists) {
-    const std::string folder = FolderOf(*target);
-    const std::string name = NameOf(*target);
-    std::vector<std::string> names;
-    if (!fs_.ListFolder(folder, &names).ok()) return Status::OK();
-    std::optional<std::string> found;
-    for (const std::string& candidate : names) {
-      if (!SameTextIgnoringCase(candidate, name)) continue;
-      if (found) return Status::OK();  // ambiguous: keep the typed name
-      found = candidate;
-    }
-    if (!found) return Status::OK();
-    *target = documentPath(folder, *found);
-    status = fs_.GetAttributes(*target, attributes);
-    if (!status.ok()) return status;
+Status BackupRestorer::FindTarget() {
+  Status status = fs_.GetAttributes(target_, &target_attributes_);
+  if (!status.ok() || target_attributes_.exists) return status;
+  if (FolderOf(target_) != FolderOf(documentPath(folder_, "x"))) {
+    return Status::OK();  // a typed type that reaches another folder
   }
-  if (attributes->exists && attributes->isLink) {
-    status = fs_.ResolvePath(*target, target);
-    if (!status.ok()) return status;
+  if (!folder_names_) {
+    folder_names_.emplace();
+    if (!fs_.ListFolder(folder_, &*folder_names_).ok()) return Status::OK();
   }
-  return Status::OK();
+  const std::string name = NameOf(target_);
+  std::optional<std::string> found;
+  for (const std::string& candidate : *folder_names_) {
+    if (!SameTextIgnoringCase(candidate, name)) continue;
+    if (found) return Status::OK();  // ambiguous: keep the typed name
+    found = candidate;
+  }
+  if (!found) return Status::OK();
+  target_ = documentPath(folder_, *found);
+  return fs_.GetAttributes(target_, &target_attributes_);
 }
 
-bool BackupRestorer::Restore(const std::string& backup,
-                             std::string* what_happened) {
+bool BackupRestorer::RecordAllows(const std::string& backup, std::string* why) {
+  std::string recorded;
+  bool present = false;
+  Status status =
+      fs_.GetAttribute(backup, kDocumentRecordAttribute, &recorded, &present);
+  if (!status.ok()) {
+    *why = "it could not be examined (" + status.message() + ")" + kBothKept;
+    return false;
+  }
+  if (!present || SameTextIgnoringCase(recorded, NameOf(target_))) return true;
+  *why = "it holds the original of " +
+         documentPath(FolderOf(backup), recorded) + ", not of " + target_ +
+         "; choose the type that document has" + kBothKept;
+  return false;
+}
+
+bool BackupRestorer::Examine(const std::string& backup, std::string* why) {
+  Status status = fs_.GetAttributes(backup, &backup_attributes_);
+  if (!status.ok()) {
+    *why = "it could not be examined (" + status.message() + ")" + kBothKept;
+    return false;
+  }
+  if (!backup_attributes_.exists) {
+    *why = "the backup is gone.";
+    return false;
+  }
+  if (!backup_attributes_.isRegular ||
+      (backup_attributes_.isLink &&
+       backup_attributes_.linkOwner != backup_attributes_.owner)) {
+    *why = "it is not a file of its own; nothing was changed.";
+    return false;
+  }
+  status = FindTarget();
+  if (!status.ok()) {
+    *why = "it could not be examined (" + status.message() + ")" + kBothKept;
+    return false;
+  }
+  real_target_ = target_;
+  if (target_attributes_.exists) {
+    if (!target_attributes_.isRegular) {
+      *why = target_ + " is not a file" + kBothKept;
+      return false;
+    }
+    if (target_attributes_.isLink &&
+        target_attributes_.linkOwner != target_attributes_.owner) {
+      *why = target_ + " is a link to a file of another owner" + kBothKept;
+      return false;
+    }
+    if (!target_attributes_.writable) {
+      *why = target_ + " is read-only" + kBothKept;
+      return false;
+    }
+    if (target_attributes_.SameFileAs(backup_attributes_)) {
+      *why = target_ + " is the backup itself" + kBothKept;
+      return false;
+    }
+    if (restored_.count(
+            {target_attributes_.device, target_attributes_.inode}) != 0) {
+      *why = target_ +
+             " was already restored from another backup in this "
+             "run" +
+             kBothKept;
+      return false;
+    }
+    if (target_attributes_.isLink) {
+      status = fs_.ResolvePath(target_, &real_target_);
+      if (!status.ok()) {
+        *why =
+            "it could not be examined (" + status.message() + ")" + kBothKept;
+        return false;
+      }
+    }
+  }
+  if (!RecordAllows(backup, why)) return false;
+  FileAttributes read;
+  status = fs_.ReadFile(backup, &read, &contents_);
+  if (!status.ok() || !read.SameFileAs(backup_attributes_)) {
+    *why = "it could not be read (" +
+           (status.ok() ? std::string("it was replaced meanwhile")
+                        : status.reason()) +
+           ")" + kBothKept;
+    return false;
+  }
+  return true;
+}
+
+bool BackupRestorer::Restore(const std::string& backup, std::string* why) {
   std::optional<std::string> target = restoredPath(backup, type_text_);
   if (!target) {
-    *what_happened = "the name is too short to restore; the backup is kept.";
+    *why = "the name is too short to restore; the backup is kept.";
     return false;
   }
-  if (*target == backup) {
-    *what_happened =
-        "the type would copy the backup onto itself; the backup is kept.";
+  target_ = *target;
+  if (target_ == backup) {
+    *why = "the type would copy the backup onto itself; the backup is kept.";
     return false;
   }
-  FileAttributes backup_attributes;
-  Status status = fs_.GetAttributes(backup, &backup_attributes);
-  if (status.ok() && !backup_attributes.exists) {
-    *what_happened = "the backup is gone.";
+  if (!Examine(backup, why)) return false;
+
+  ReplaceRequest request;
+  request.target = real_target_;
+  request.content = contents_;
+  if (target_attributes_.exists) {
+    // The document keeps its own permissions, owner, group and attributes,
+    // whatever the backup carries.
+    request.like = target_attributes_;
+    request.attributes_from = real_target_;
+    request.expected = &target_attributes_;
+  } else {
+    request.like.mode = backup_attributes_.mode & 0777;
+    request.like.owner = ::geteuid();
+    request.like.group = ::getegid();
+  }
+  Status status = ReplaceFile(fs_, request);
+  if (status.code() == Status::kChanged) {
+    *why = "another program changed " + target_ +
+           " meanwhile; it is as that program saved it, and the backup is "
+           "kept.";
     return false;
   }
-  if (status.ok() && !backup_attributes.isRegular) {
-    *what_happened = "it is not a file; nothing was changed.";
-    return false;
-  }
-  FileAttributes attributes;
-  if (status.ok()) status = FindDocument(&*target, &attributes);
-  const std::string both_kept = "; the document and the backup are unchanged.";
   if (!status.ok()) {
-    *what_happened =
-        "it could not be examined (" + status.message() + ")" + both_kept;
+    *why = "it could not be copied to " + target_ + " (" + status.reason() +
+           ")" + kBothKept;
     return false;
   }
-  if (attributes.exists) {
-    if (!attributes.isRegular) {
-      *what_happened = *target + " is not a file" + both_kept;
-      return false;
-    }
-    if (!attributes.writable) {
-      *what_happened = *target + " is read-only" + both_kept;
-      return false;
-    }
-    status = fs_.DeleteFile(*target);
-    if (!status.ok()) {
-      *what_happened = *target + " could not be replaced (" + status.reason() +
-                       ")" + both_kept;
-      return false;
-    }
+  FileAttributes restored;
+  if (fs_.GetAttributes(real_target_, &restored).ok()) {
+    restored_.insert({restored.device, restored.inode});
   }
-  status = CopyFile(fs_, backup, *target);
-  if (!status.ok()) {
-    *what_happened = "it could not be copied to " + *target + " (" +
-                     status.reason() +
-                     "); the backup is kept and holds the document.";
-    return false;
+  if (folder_names_ && !target_attributes_.exists) {
+    folder_names_->push_back(NameOf(target_));
   }
   status = fs_.DeleteFile(backup);
   if (!status.ok()) {
-    *what_happened = "it was restored to " + *target +
-                     ", but the backup could not be deleted (" +
-                     status.reason() + ").";
+    *why = "it was restored to " + target_ +
+           ", but the backup could not be deleted (" + status.reason() + ").";
     return false;
   }
   return true;
@@ -136,6 +228,20 @@ void RestoreRun(const std::string& typeText, const std::string& folder,
     reporter.showMessage("Please select a file type to restore to.", "Oops...");
     return;
   }
+  if (IsBackupType(typeText)) {
+    reporter.showMessage("The type \"" + typeText +
+                             "\" would turn each backup into itself. Please "
+                             "choose the type the documents had.",
+                         "Oops...");
+    return;
+  }
+  if (typeText.find('/') != std::string::npos) {
+    reporter.showMessage(
+        "A type can't hold \"/\". Please choose the type the "
+        "documents had.",
+        "Oops...");
+    return;
+  }
   if (entries.size() > kMaxSelectionEntries) {
     reporter.showMessage(
         "The list holds " + std::to_string(entries.size()) +
@@ -144,9 +250,22 @@ void RestoreRun(const std::string& typeText, const std::string& folder,
         "Oops...");
     return;
   }
+  std::unique_ptr<FolderLock> lock;
+  Status status = TakeFolder(fs, folder, &lock);
+  if (!status.ok()) {
+    reporter.showMessage(
+        status.code() == Status::kBusy
+            ? "Another update or restore is working in " + folder +
+                  ". Try again when it has finished. Nothing was changed."
+            : "The folder " + folder +
+                  " could not be locked for the restore (" + status.reason() +
+                  "). Nothing was changed.",
+        "Oops...");
+    return;
+  }
 
   const int count = static_cast<int>(entries.size());
-  BackupRestorer restorer(typeText, fs);
+  BackupRestorer restorer(typeText, folder, fs);
   FailureReport failures;
   std::int32_t restored = 0;
   reporter.setProgressRange(0, count);
@@ -155,11 +274,11 @@ void RestoreRun(const std::string& typeText, const std::string& folder,
     const Entry& entry = entries[static_cast<std::size_t>(i)];
     if (!entry.selected) continue;
     const std::string backup = documentPath(folder, entry.name);
-    std::string what_happened;
-    if (restorer.Restore(backup, &what_happened)) {
+    std::string why;
+    if (restorer.Restore(backup, &why)) {
       ++restored;
     } else {
-      failures.Add(backup, what_happened);
+      failures.Add(backup, why);
     }
   }
 

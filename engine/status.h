@@ -14,29 +14,34 @@ namespace engine {
 
 class Status {
  public:
+  // What kind of failure, where a caller must tell them apart.
+  enum Code { kOk, kError, kBusy, kUnsupported, kChanged };
+
   // An OK status.
   Status() = default;
 
   static Status OK() { return Status(); }
   // An error whose message is "<path>: <reason>".
-  static Status Error(std::string_view path, std::string_view reason) {
-    return Status(std::string(path), std::string(reason));
+  static Status Error(std::string_view path, std::string_view reason,
+                      Code code = kError) {
+    return Status(std::string(path), std::string(reason), code);
   }
   // An error for the current errno value, as set by a failed system call.
   static Status FromErrno(std::string_view path, int error_number);
 
-  bool ok() const { return !failed_; }
+  bool ok() const { return code_ == kOk; }
+  Code code() const { return code_; }
   // "<path>: <reason>", or empty when OK.
-  std::string message() const { return failed_ ? path_ + ": " + reason_ : ""; }
+  std::string message() const { return !ok() ? path_ + ": " + reason_ : ""; }
   // The system's reason alone ("Permission denied").
   const std::string& reason() const { return reason_; }
   const std::string& path() const { return path_; }
 
  private:
-  Status(std::string path, std::string reason)
-      : failed_(true), path_(std::move(path)), reason_(std::move(reason)) {}
+  Status(std::string path, std::string reason, Code code)
+      : code_(code), path_(std::move(path)), reason_(std::move(reason)) {}
 
-  bool failed_ = false;
+  Code code_ = kOk;
   std::string path_;
   std::string reason_;
 };

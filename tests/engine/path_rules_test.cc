@@ -46,9 +46,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "C:\\web\\xMV", "MV"},
         PathCase{"C:\\web", "default.asp", '\\', "C:\\web\\default.asp",
                  "C:\\web\\default.bac", "C:\\web\\default.HTM", "HTM"},
-        // A network path already holds a doubled separator: direct join.
-        PathCase{"\\\\server\\web", "a.htm", '\\', "\\\\server\\weba.htm",
-                 "\\\\server\\weba.bac", "\\\\server\\weba.htm", "htm"},
+        // A doubled separator inside the folder never makes a direct join,
+        // which would name a file outside the folder.
+        PathCase{"\\\\server\\web", "a.htm", '\\', "\\\\server\\web\\a.htm",
+                 "\\\\server\\web\\a.bac", "\\\\server\\web\\a.htm", "htm"},
         // A name shorter than three characters reaches into the folder.
         PathCase{"C:\\web", "ab", '\\', "C:\\web\\ab", "C:\\webbac",
                  "C:\\webHTM", "HTM"}));
@@ -63,8 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "/srv/web/about.bac", "/srv/web/about.html", "html"},
         PathCase{"/srv/web", "about.htm", '/', "/srv/web/about.htm",
                  "/srv/web/about.bac", "/srv/web/about.", ""},
-        PathCase{"/srv//web", "a.htm", '/', "/srv//weba.htm", "/srv//weba.bac",
-                 "/srv//weba.MV", "MV"},
+        PathCase{"/srv//web", "a.htm", '/', "/srv//web/a.htm",
+                 "/srv//web/a.bac", "/srv//web/a.MV", "MV"},
         // Characters, not bytes: é is two bytes in UTF-8 but one character.
         PathCase{"/w", "a\xc3\xa9", '/', "/w/a\xc3\xa9", "/wbac", "/wMV", "MV"},
         PathCase{"/w", "x.\xc3\xa9\xc3\xa9\xc3\xa9", '/',

@@ -98,6 +98,14 @@ class LoggingFile : public engine::WritableFile {
     file_->Append(data.substr(0, data.size() / 2));
     return Injected(path_);
   }
+  engine::Status SetAttribute(const std::string& name,
+                              const std::string& value) override {
+    if (owner_.Fails("record", path_)) return Injected(path_);
+    return file_->SetAttribute(name, value);
+  }
+  void CopyAttributesFrom(const std::string& path) override {
+    file_->CopyAttributesFrom(path);
+  }
   engine::Status Sync() override {
     return owner_.Fails("sync", path_) ? Injected(path_) : file_->Sync();
   }
@@ -114,18 +122,14 @@ class LoggingFile : public engine::WritableFile {
 
 }  // namespace
 
-LoggingFileSystem::LoggingFileSystem(std::string failing, std::string path_part)
-    : ForwardingFileSystem(engine::FileSystem::Default()),
-      failing_(std::move(failing)),
-      path_part_(std::move(path_part)) {}
+LoggingFileSystem::LoggingFileSystem(int fail_at)
+    : ForwardingFileSystem(engine::FileSystem::Default()), fail_at_(fail_at) {}
 
 bool LoggingFileSystem::Fails(const std::string& operation,
                               const std::string& path) {
   log.push_back(operation + " " + ShortName(path));
-  if (operation != failing_ || path.find(path_part_) == std::string::npos) {
-    return false;
-  }
-  ++faults_injected;
+  if (static_cast<int>(log.size()) - 1 != fail_at_) return false;
+  fault_injected = true;
   return true;
 }
 
@@ -148,20 +152,28 @@ engine::Status LoggingFileSystem::ResolvePath(const std::string& path,
   return ForwardingFileSystem::ResolvePath(path, real);
 }
 engine::Status LoggingFileSystem::ReadFile(const std::string& path,
+                                           engine::FileAttributes* attributes,
                                            std::string* contents) {
   if (Fails("read", path)) return Injected(path);
-  return ForwardingFileSystem::ReadFile(path, contents);
+  return ForwardingFileSystem::ReadFile(path, attributes, contents);
 }
-engine::Status LoggingFileSystem::NewWritableFile(
-    const std::string& path, const engine::FileAttributes& like,
-    std::unique_ptr<engine::WritableFile>* file) {
-  if (Fails("create", path)) return Injected(path);
+engine::Status LoggingFileSystem::NewTemporaryFile(
+    const std::string& folder, const engine::FileAttributes& like,
+    std::unique_ptr<engine::WritableFile>* file, std::string* path) {
+  if (Fails("create", ".vantrel-")) return Injected(folder);
   engine::Status status =
-      ForwardingFileSystem::NewWritableFile(path, like, file);
+      ForwardingFileSystem::NewTemporaryFile(folder, like, file, path);
   if (status.ok()) {
-    *file = std::make_unique<LoggingFile>(*this, path, std::move(*file));
+    *file = std::make_unique<LoggingFile>(*this, *path, std::move(*file));
   }
   return status;
+}
+engine::Status LoggingFileSystem::GetAttribute(const std::string& path,
+                                               const std::string& name,
+                                               std::string* value,
+                                               bool* present) {
+  if (Fails("getrecord", path)) return Injected(path);
+  return ForwardingFileSystem::GetAttribute(path, name, value, present);
 }
 engine::Status LoggingFileSystem::RenameFile(const std::string& from,
                                              const std::string& to) {
@@ -180,6 +192,11 @@ engine::Status LoggingFileSystem::ListFolder(const std::string& path,
                                              std::vector<std::string>* names) {
   if (Fails("list", path)) return Injected(path);
   return ForwardingFileSystem::ListFolder(path, names);
+}
+engine::Status LoggingFileSystem::LockFolder(
+    const std::string& folder, std::unique_ptr<engine::FolderLock>* lock) {
+  if (Fails("lock", folder)) return Injected(folder);
+  return ForwardingFileSystem::LockFolder(folder, lock);
 }
 
 }  // namespace testing_support

@@ -54,30 +54,35 @@ class RecordingReporter : public engine::RunReporter {
   std::vector<std::string> messages;  // "title|prompt"
 };
 
-// Logs "operation name" for each call ("sync tmp", "delete a.htm"; the
-// engine's temporary files are all called "tmp") and, when asked, fails
-// `failing` on every path that contains `path_part`.  A failed append
+// Logs "operation name" for each call ("sync tmp", "rename a.htm"; the
+// engine's temporary files are all called "tmp") and, when asked, fails the
+// call that the log numbers fail_at (counted from 0).  A failed append
 // writes half its data first, as a full disk would.
 class LoggingFileSystem : public engine::ForwardingFileSystem {
  public:
-  explicit LoggingFileSystem(std::string failing = "",
-                             std::string path_part = "");
+  explicit LoggingFileSystem(int fail_at = -1);
 
   engine::Status GetAttributes(const std::string& path,
                                engine::FileAttributes* attributes) override;
   engine::Status ResolvePath(const std::string& path,
                              std::string* real) override;
   engine::Status ReadFile(const std::string& path,
+                          engine::FileAttributes* attributes,
                           std::string* contents) override;
-  engine::Status NewWritableFile(
-      const std::string& path, const engine::FileAttributes& like,
-      std::unique_ptr<engine::WritableFile>* file) override;
+  engine::Status NewTemporaryFile(const std::string& folder,
+                                  const engine::FileAttributes& like,
+                                  std::unique_ptr<engine::WritableFile>* file,
+                                  std::string* path) override;
+  engine::Status GetAttribute(const std::string& path, const std::string& name,
+                              std::string* value, bool* present) override;
   engine::Status RenameFile(const std::string& from,
                             const std::string& to) override;
   engine::Status DeleteFile(const std::string& path) override;
   engine::Status SyncFolder(const std::string& path) override;
   engine::Status ListFolder(const std::string& path,
                             std::vector<std::string>* names) override;
+  engine::Status LockFolder(const std::string& folder,
+                            std::unique_ptr<engine::FolderLock>* lock) override;
 
   // Logs the call; true when it is to fail.
   bool Fails(const std::string& operation, const std::string& path);
@@ -85,11 +90,10 @@ class LoggingFileSystem : public engine::ForwardingFileSystem {
   std::ptrdiff_t Position(const std::string& prefix) const;
 
   std::vector<std::string> log;
-  int faults_injected = 0;
+  bool fault_injected = false;
 
  private:
-  std::string failing_;
-  std::string path_part_;
+  int fail_at_;
 };
 
 }  // namespace testing_support

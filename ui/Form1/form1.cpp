@@ -35,7 +35,9 @@ std::string runText(const QPlainTextEdit* box) {
   text.replace(QChar(QChar::ParagraphSeparator), QChar(u'\n'));
   text.replace(QChar(QChar::LineSeparator), QChar(u'\n'));
   text.replace(u'\n', QLatin1String("\r\n"));
-  return ui::toCodePage(text);
+  // UTF-8 whatever the locale: each document is written in its own
+  // encoding, and no code page may turn a character into '?'.
+  return text.toStdString();
 }
 
 // Shows the one window of its kind: a new one (deleted when closed), or the
@@ -130,12 +132,12 @@ void Form1::Dir1_Change() {
 }
 
 void Form1::showWorkingOn(const std::string& text) {
-  update_->workingOn()->setText(ui::fromCodePage(text));
+  update_->workingOn()->setText(ui::fromPathBytes(QByteArray::fromStdString(text)));
   update_->workingOn()->repaint();
 }
 
 void Form1::showOperation(const std::string& text) {
-  update_->operation()->setText(ui::fromCodePage(text));
+  update_->operation()->setText(ui::fromPathBytes(QByteArray::fromStdString(text)));
   update_->operation()->repaint();
 }
 
@@ -151,7 +153,8 @@ void Form1::setProgressValue(int value) {
 }
 
 void Form1::showMessage(const std::string& prompt, const std::string& title) {
-  ui::informUser(this, ui::fromCodePage(title), ui::fromCodePage(prompt));
+  ui::informUser(this, ui::fromPathBytes(QByteArray::fromStdString(title)),
+                 ui::fromPathBytes(QByteArray::fromStdString(prompt)));
 }
 
 void Form1::disableUpdate() {

@@ -104,7 +104,7 @@ void Form5::Drive1_Change() { Dir1->setPath(Drive1->drive()); }
 void Form5::Dir1_Change() { File1->setPath(Dir1->path()); }
 
 void Form5::Command1_Click() {
-  engine::RestoreRun(ui::toCodePage(Combo1->currentText()),
+  engine::RestoreRun(Combo1->currentText().toStdString(),
                      ui::toPathBytes(Dir1->path()).toStdString(),
                      File1->selection(), *this);
 }
@@ -127,7 +127,8 @@ void Form5::setProgressValue(int value) {
 }
 
 void Form5::showMessage(const std::string& prompt, const std::string& title) {
-  ui::informUser(this, ui::fromCodePage(title), ui::fromCodePage(prompt));
+  ui::informUser(this, ui::fromPathBytes(QByteArray::fromStdString(title)),
+                 ui::fromPathBytes(QByteArray::fromStdString(prompt)));
 }
 
 void Form5::disableUpdate() {}

@@ -5,23 +5,6 @@
 
 namespace ui {
 
-std::string toCodePage(const QString& text) {
-  std::string bytes;
-  std::mbstate_t state{};
-  char buffer[MB_LEN_MAX];
-  for (char32_t character : text.toStdU32String()) {
-    const std::size_t length =
-        std::wcrtomb(buffer, static_cast<wchar_t>(character), &state);
-    if (length == static_cast<std::size_t>(-1)) {
-      bytes += '?';
-      state = std::mbstate_t{};
-    } else {
-      bytes.append(buffer, length);
-    }
-  }
-  return bytes;
-}
-
 QString fromCodePage(const std::string& bytes) {
   std::u32string characters;
   std::mbstate_t state{};

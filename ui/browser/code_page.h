@@ -1,6 +1,6 @@
-// Texts cross into the engine as bytes in the locale's code page (LC_CTYPE),
-// which is how the engine reads documents; QString::toLocal8Bit would give
-// UTF-8 whatever the locale says.
+// Text from outside the documents (the login name, config.cfg) is in the
+// locale's code page (LC_CTYPE); QString::fromLocal8Bit would take UTF-8
+// whatever the locale says.  Paths keep the file system's bytes.
 
 #ifndef VANTREL_UI_BROWSER_CODE_PAGE_H_
 #define VANTREL_UI_BROWSER_CODE_PAGE_H_
@@ -11,8 +11,6 @@
 
 namespace ui {
 
-// Characters the code page cannot hold become '?'.
-std::string toCodePage(const QString& text);
 // Bytes that are not valid in the code page become U+FFFD.
 QString fromCodePage(const std::string& bytes);
 

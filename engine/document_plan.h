@@ -1,0 +1,85 @@
+// The one reader of documents.  PlanDocument takes a document's bytes and
+// the run's texts and works out, without touching the disk, everything an
+// update would do to it: the document's encoding, its lines, which of them
+// change and the complete new content, or why the document must be left as
+// it is.  The update run writes plans; a preview shows them; since both come
+// from here they cannot disagree.
+//
+// Lines end at CR LF, CR or LF.  A line that ended in LF is written with LF,
+// every other line with CR LF; a last line without an end takes LF when the
+// line before it ended in LF, CR LF otherwise.  On each line the first
+// occurrence of the search text, compared character by character with letter
+// case ignored, is replaced by the new text encoded in the document's own
+// encoding.  Every other byte is written back exactly as it was read.
+
+#ifndef VANTREL_ENGINE_DOCUMENT_PLAN_H_
+#define VANTREL_ENGINE_DOCUMENT_PLAN_H_
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace engine {
+
+// One line that the plan changes, for a preview.  Offsets are into the
+// document's bytes (before) and into the plan's content (after); neither
+// includes the line end.
+struct ChangedLine {
+  std::size_t number = 0;  // counted from 1
+  std::size_t before_offset = 0;
+  std::size_t before_length = 0;
+  std::size_t match_offset = 0;  // within the line, in the document's bytes
+  std::size_t match_length = 0;
+  std::size_t after_offset = 0;
+  std::size_t after_length = 0;
+  std::size_t inserted_offset = 0;  // within the new line
+  std::size_t inserted_length = 0;
+};
+
+struct DocumentPlan {
+  // The encoding's WHATWG name ("UTF-8", "UTF-16LE", "windows-1252"...).
+  std::string encoding;
+  // Lines in which the search text was found and replaced.
+  std::size_t replacements = 0;
+  // Why the document must not be rewritten ("the new text holds €, which
+  // windows-1252 cannot hold; write it as &#8364;"), or empty.  A refused
+  // plan has no content.
+  std::string refusal;
+  // The complete new document; set only when replacements > 0 and the
+  // plan is not refused.
+  std::string content;
+  // Filled only when asked for.
+  std::vector<ChangedLine> changed_lines;
+};
+
+// Prepared once per run from the two texts, then applied to each document.
+class DocumentPlanner {
+ public:
+  // Checks the texts (UTF-8, as the windows pass them) and prepares the
+  // search.  Returns nullptr with *problem set to a message for the user
+  // when a text is not valid UTF-8 or the search text holds CR or LF.
+  // Both texts must be non-empty.
+  static std::unique_ptr<DocumentPlanner> Create(std::string_view search_text,
+                                                 std::string_view new_text,
+                                                 std::string* problem);
+  ~DocumentPlanner();
+
+  // Plans the update of one document whose bytes are document.  Never
+  // fails as a whole: a document that can't be rewritten gets a refusal.
+  // Memory stays within a small multiple of the document's size.  May throw
+  // std::bad_alloc.
+  void Plan(std::string_view document, DocumentPlan* plan,
+            bool keep_changed_lines = false) const;
+
+ private:
+  DocumentPlanner();
+  class Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace engine
+
+#endif  // VANTREL_ENGINE_DOCUMENT_PLAN_H_

@@ -1,0 +1,80 @@
+#include "engine/safe_replace.h"
+
+#include <unistd.h>
+
+#include <vector>
+
+#include "engine/backup_record.h"
+
+namespace engine {
+
+std::string FolderOf(const std::string& path) {
+  std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+Status ReplaceFile(FileSystem& fs, const ReplaceRequest& request) {
+  const std::string folder = FolderOf(request.target);
+  std::unique_ptr<WritableFile> file;
+  std::string temporary;
+  Status status = fs.NewTemporaryFile(folder, request.like, &file, &temporary);
+  if (!status.ok()) return Status::Error(request.target, status.reason());
+
+  if (!request.attributes_from.empty()) {
+    file->CopyAttributesFrom(request.attributes_from);
+  }
+  if (!request.record.empty()) {
+    status = file->SetAttribute(kDocumentRecordAttribute, request.record);
+    if (status.code() == Status::kUnsupported) status = Status::OK();
+  }
+  if (status.ok()) status = file->Append(request.content);
+  if (status.ok()) status = file->Sync();
+  Status closed = file->Close();
+  if (status.ok()) status = closed;
+  if (status.ok() && request.expected != nullptr) {
+    FileAttributes now;
+    status = fs.GetAttributes(request.target, &now);
+    if (status.ok() && !now.Unchanged(*request.expected)) {
+      status =
+          Status::Error(request.target, "another program changed it meanwhile",
+                        Status::kChanged);
+    }
+  }
+  if (status.ok()) status = fs.RenameFile(temporary, request.target);
+  if (!status.ok()) {
+    fs.DeleteFile(temporary);
+    return Status::Error(request.target, status.reason(), status.code());
+  }
+  return request.sync_folder ? fs.SyncFolder(folder) : Status::OK();
+}
+
+Status TakeFolder(FileSystem& fs, const std::string& folder,
+                  std::unique_ptr<FolderLock>* lock) {
+  Status status = fs.LockFolder(folder, lock);
+  if (!status.ok()) return status;
+  // Under the lock no run of ours is writing here, so every temporary file
+  // of our naming is a leftover.  Another user's are not ours to delete.
+  std::vector<std::string> names;
+  if (!fs.ListFolder(folder, &names).ok()) return Status::OK();
+  const std::string prefix = folder.back() == '/' ? folder : folder + '/';
+  for (const std::string& name : names) {
+    if (!IsTemporaryFileName(name)) continue;
+    FileAttributes attributes;
+    const std::string path = prefix + name;
+    if (fs.GetAttributes(path, &attributes).ok() && attributes.exists &&
+        !attributes.isLink && attributes.isRegular &&
+        attributes.owner == ::geteuid()) {
+      fs.DeleteFile(path);
+    }
+  }
+  return Status::OK();
+}
+
+}  // namespace engine

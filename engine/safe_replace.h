@@ -1,0 +1,55 @@
+// How the runs put content in place of a file without ever risking it: the
+// content goes to a fresh temporary file beside the target, is flushed to
+// stable storage and only then renamed over the target.  Whatever fails, or
+// if the process is killed, the target holds either its old content or the
+// complete new one; a failed attempt leaves no temporary file behind.  Also
+// the folder lock and the clean-up of what a killed run left.
+
+#ifndef VANTREL_ENGINE_SAFE_REPLACE_H_
+#define VANTREL_ENGINE_SAFE_REPLACE_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/file_system.h"
+#include "engine/status.h"
+
+namespace engine {
+
+struct ReplaceRequest {
+  std::string target;  // the path renamed over; links already resolved
+  std::string_view content;
+  // Permission bits, owner and group for the new file.
+  FileAttributes like;
+  // A file whose extended attributes (ACLs among them) the new file gets;
+  // empty for none.
+  std::string attributes_from;
+  // The document a backup is made from, recorded on it; empty for none.
+  std::string record;
+  // When set, the target must still be this very file, unwritten since,
+  // or nothing is replaced and the result has code kChanged.
+  const FileAttributes* expected = nullptr;
+  // Whether the rename itself is flushed before returning; a caller that
+  // flushes the folder later may batch it.
+  bool sync_folder = true;
+};
+
+// Replaces (or creates) request.target with request.content.  On failure
+// the target is as it was.
+Status ReplaceFile(FileSystem& fs, const ReplaceRequest& request);
+
+// Locks folder for a run (code kBusy when another run holds it) and then
+// deletes the temporary files that a killed run of this user left there.
+Status TakeFolder(FileSystem& fs, const std::string& folder,
+                  std::unique_ptr<FolderLock>* lock);
+
+// The folder part of path ("/" for "/x", "." for a bare name).
+std::string FolderOf(const std::string& path);
+
+// The name part of path.
+std::string NameOf(const std::string& path);
+
+}  // namespace engine
+
+#endif  // VANTREL_ENGINE_SAFE_REPLACE_H_
