@@ -317,6 +317,15 @@ class PosixFileSystem : public FileSystem {
     return status;
   }
 
+  Status SyncFileSystem(const std::string& folder) override {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return Status::FromErrno(folder, errno);
+    Status status;
+    if (::syncfs(fd) != 0) status = Status::FromErrno(folder, errno);
+    ::close(fd);
+    return status;
+  }
+
   Status ListFolder(const std::string& path,
                     std::vector<std::string>* names) override {
     names->clear();

@@ -110,6 +110,9 @@ class FileSystem {
   virtual Status DeleteFile(const std::string& path) = 0;
   // Flushes the folder itself (its names) to stable storage.
   virtual Status SyncFolder(const std::string& path) = 0;
+  // Flushes everything written to the file system that holds folder, files
+  // and names, to stable storage: one wait for many files.
+  virtual Status SyncFileSystem(const std::string& folder) = 0;
   // The names (no folder part) of the entries of a folder, "." and ".."
   // left out.
   virtual Status ListFolder(const std::string& path,
@@ -154,6 +157,9 @@ class ForwardingFileSystem : public FileSystem {
   }
   Status SyncFolder(const std::string& path) override {
     return target_.SyncFolder(path);
+  }
+  Status SyncFileSystem(const std::string& folder) override {
+    return target_.SyncFileSystem(folder);
   }
   Status ListFolder(const std::string& path,
                     std::vector<std::string>* names) override {

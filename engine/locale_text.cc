@@ -1,5 +1,6 @@
 #include "engine/locale_text.h"
 
+#include <cstdint>
 #include <cwctype>
 #include <vector>
 
@@ -47,6 +48,25 @@ bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
     b.remove_prefix(cb.length);
   }
   return a.empty() && b.empty();
+}
+
+std::string CaseFoldKey(std::string_view text) {
+  std::string key;
+  key.reserve(text.size() * 4);
+  while (!text.empty()) {
+    const Character c = DecodeCharacter(text);
+    text.remove_prefix(c.length);
+    // Four bytes a character; an invalid byte gets a value no character
+    // has, so it equals only itself.
+    std::uint32_t value =
+        c.raw ? 0x110000u + c.byte
+              : static_cast<std::uint32_t>(std::towlower(
+                    std::towupper(static_cast<std::wint_t>(c.wide))));
+    for (int shift = 24; shift >= 0; shift -= 8) {
+      key += static_cast<char>((value >> shift) & 0xFF);
+    }
+  }
+  return key;
 }
 
 std::optional<std::size_t> BytesBeforeLastCharacters(std::string_view text,

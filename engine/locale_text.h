@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cwchar>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace engine {
@@ -32,6 +33,11 @@ bool SameIgnoringCase(const Character& a, const Character& b);
 
 // True when the two texts have the same characters, case ignored.
 bool SameTextIgnoringCase(std::string_view a, std::string_view b);
+
+// A key under which texts that differ only in letter case are equal (each
+// character folded to lower case of its upper case), for finding a name in
+// a folder without comparing it with every other name.
+std::string CaseFoldKey(std::string_view text);
 
 // The number of bytes of text without its last count characters, or
 // std::nullopt when text has fewer than count characters.

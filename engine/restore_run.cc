@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <set>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/backup_record.h"
@@ -45,7 +46,9 @@ class BackupRestorer {
   const std::string& type_text_;
   const std::string& folder_;
   FileSystem& fs_;
-  std::optional<std::vector<std::string>> folder_names_;
+  // The folder's names by CaseFoldKey, read once per run.
+  std::optional<std::unordered_map<std::string, std::vector<std::string>>>
+      folder_names_;
   std::set<std::pair<unsigned long long, unsigned long long>> restored_;
 
   // The entry being worked on.
@@ -64,17 +67,18 @@ Status BackupRestorer::FindTarget() {
   }
   if (!folder_names_) {
     folder_names_.emplace();
-    if (!fs_.ListFolder(folder_, &*folder_names_).ok()) return Status::OK();
+    std::vector<std::string> names;
+    if (!fs_.ListFolder(folder_, &names).ok()) return Status::OK();
+    for (std::string& name : names) {
+      (*folder_names_)[CaseFoldKey(name)].push_back(std::move(name));
+    }
   }
-  const std::string name = NameOf(target_);
-  std::optional<std::string> found;
-  for (const std::string& candidate : *folder_names_) {
-    if (!SameTextIgnoringCase(candidate, name)) continue;
-    if (found) return Status::OK();  // ambiguous: keep the typed name
-    found = candidate;
+  auto found = folder_names_->find(CaseFoldKey(NameOf(target_)));
+  // None, or several: keep the typed name.
+  if (found == folder_names_->end() || found->second.size() != 1) {
+    return Status::OK();
   }
-  if (!found) return Status::OK();
-  target_ = documentPath(folder_, *found);
+  target_ = documentPath(folder_, found->second.front());
   return fs_.GetAttributes(target_, &target_attributes_);
 }
 
@@ -208,7 +212,7 @@ bool BackupRestorer::Restore(const std::string& backup, std::string* why) {
     restored_.insert({restored.device, restored.inode});
   }
   if (folder_names_ && !target_attributes_.exists) {
-    folder_names_->push_back(NameOf(target_));
+    (*folder_names_)[CaseFoldKey(NameOf(target_))].push_back(NameOf(target_));
   }
   status = fs_.DeleteFile(backup);
   if (!status.ok()) {

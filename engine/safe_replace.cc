@@ -20,13 +20,14 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-Status ReplaceFile(FileSystem& fs, const ReplaceRequest& request) {
-  const std::string folder = FolderOf(request.target);
-  std::unique_ptr<WritableFile> file;
-  std::string temporary;
-  Status status = fs.NewTemporaryFile(folder, request.like, &file, &temporary);
-  if (!status.ok()) return Status::Error(request.target, status.reason());
+namespace {
 
+Status Write(FileSystem& fs, const ReplaceRequest& request, bool sync,
+             std::string* temporary) {
+  std::unique_ptr<WritableFile> file;
+  Status status = fs.NewTemporaryFile(FolderOf(request.target), request.like,
+                                      &file, temporary);
+  if (!status.ok()) return Status::Error(request.target, status.reason());
   if (!request.attributes_from.empty()) {
     file->CopyAttributesFrom(request.attributes_from);
   }
@@ -35,10 +36,27 @@ Status ReplaceFile(FileSystem& fs, const ReplaceRequest& request) {
     if (status.code() == Status::kUnsupported) status = Status::OK();
   }
   if (status.ok()) status = file->Append(request.content);
-  if (status.ok()) status = file->Sync();
+  if (status.ok() && sync) status = file->Sync();
   Status closed = file->Close();
   if (status.ok()) status = closed;
-  if (status.ok() && request.expected != nullptr) {
+  if (!status.ok()) {
+    fs.DeleteFile(*temporary);
+    return Status::Error(request.target, status.reason());
+  }
+  return Status::OK();
+}
+
+}  // namespace
+
+Status WriteTemporary(FileSystem& fs, const ReplaceRequest& request,
+                      std::string* temporary) {
+  return Write(fs, request, /*sync=*/false, temporary);
+}
+
+Status CommitTemporary(FileSystem& fs, const ReplaceRequest& request,
+                       const std::string& temporary) {
+  Status status;
+  if (request.expected != nullptr) {
     FileAttributes now;
     status = fs.GetAttributes(request.target, &now);
     if (status.ok() && !now.Unchanged(*request.expected)) {
@@ -52,7 +70,15 @@ Status ReplaceFile(FileSystem& fs, const ReplaceRequest& request) {
     fs.DeleteFile(temporary);
     return Status::Error(request.target, status.reason(), status.code());
   }
-  return request.sync_folder ? fs.SyncFolder(folder) : Status::OK();
+  return request.sync_folder ? fs.SyncFolder(FolderOf(request.target))
+                             : Status::OK();
+}
+
+Status ReplaceFile(FileSystem& fs, const ReplaceRequest& request) {
+  std::string temporary;
+  Status status = Write(fs, request, /*sync=*/true, &temporary);
+  if (!status.ok()) return status;
+  return CommitTemporary(fs, request, temporary);
 }
 
 Status TakeFolder(FileSystem& fs, const std::string& folder,

@@ -39,6 +39,16 @@ struct ReplaceRequest {
 // the target is as it was.
 Status ReplaceFile(FileSystem& fs, const ReplaceRequest& request);
 
+// The same in two steps, so that a caller can flush many temporary files
+// with one FileSystem::SyncFileSystem in between.  WriteTemporary leaves
+// the content in *temporary, not yet flushed (nothing on failure).
+Status WriteTemporary(FileSystem& fs, const ReplaceRequest& request,
+                      std::string* temporary);
+// Renames temporary, which the caller has flushed, over request.target
+// (after the check of request.expected); on failure deletes temporary.
+Status CommitTemporary(FileSystem& fs, const ReplaceRequest& request,
+                       const std::string& temporary);
+
 // Locks folder for a run (code kBusy when another run holds it) and then
 // deletes the temporary files that a killed run of this user left there.
 Status TakeFolder(FileSystem& fs, const std::string& folder,

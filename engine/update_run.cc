@@ -1,14 +1,12 @@
 #include "engine/update_run.h"
 
-#include <new>
-#include <unordered_map>
-#include <unordered_set>
+#include <set>
+#include <vector>
 
-#include "engine/backup_record.h"
-#include "engine/document_plan.h"
 #include "engine/failure_report.h"
 #include "engine/path_rules.h"
 #include "engine/safe_replace.h"
+#include "engine/update_check.h"
 
 namespace engine {
 
@@ -17,231 +15,222 @@ namespace {
 constexpr char kIdle[] = "Parsing Engine Idle.";
 constexpr char kUnchanged[] = "; the document is unchanged.";
 
-// How one document came out of the run.
-enum class Outcome { kUpdated, kTextNotFound, kFailed };
+// Up to this many documents (or bytes of new files) are written before one
+// flush makes all of them durable: a flush waits for the disk, and one wait
+// for many files costs little more than one for one file.
+constexpr std::size_t kBatchDocuments = 64;
+constexpr std::size_t kBatchBytes = 32 << 20;
 
-struct FileKey {
-  unsigned long long device;
-  unsigned long long inode;
-  bool operator==(const FileKey&) const = default;
+// How one document came out of the checks.
+enum class Outcome { kWritten, kTextNotFound, kFailed };
+
+// A document whose backup and new content wait in temporary files.
+struct Pending {
+  std::string document;
+  std::string backup;
+  std::string target;
+  FileAttributes attributes;
+  std::string backup_temporary;
+  std::string document_temporary;
 };
 
-struct FileKeyHash {
-  std::size_t operator()(const FileKey& key) const {
-    return std::hash<unsigned long long>()(key.device * 1000003ULL ^ key.inode);
-  }
-};
-
-FileKey KeyOf(const FileAttributes& attributes) {
-  return {attributes.device, attributes.inode};
-}
-
-class DocumentUpdater {
+class BatchedUpdater {
  public:
-  DocumentUpdater(const DocumentPlanner& planner, RunReporter& reporter,
-                  FileSystem& fs)
-      : planner_(planner), reporter_(reporter), fs_(fs) {}
+  BatchedUpdater(const DocumentPlanner& planner, RunReporter& reporter,
+                 FileSystem& fs, FailureReport& failures)
+      : check_(planner, fs),
+        reporter_(reporter),
+        fs_(fs),
+        failures_(failures) {}
 
-  // Decides whether the document may and must change, then backs it up and
-  // replaces it.  On kFailed *why says what happened to it.
-  Outcome Update(const std::string& document, std::string* why);
+  // Checks the document and, when it is to change, writes its backup and
+  // its new content to temporary files beside them.
+  Outcome Prepare(const std::string& document);
+  bool Full() const {
+    return pending_.size() >= kBatchDocuments || pending_bytes_ >= kBatchBytes;
+  }
+  // Flushes what Prepare wrote, then puts each backup and, once the backups
+  // are durable, each document in place.  Returns how many were updated.
+  int Commit();
+  // Flushes the names of the documents replaced so far.
+  void Finish();
 
  private:
-  // Everything that can refuse the document, decided before any write.
-  bool Examine(const std::string& document, const std::string& backup,
-               std::string* why);
-  // The backup may be replaced: it is not the document itself and records
-  // no other document that is still there.
-  bool BackupIsOurs(const std::string& document, const std::string& backup,
-                    std::string* why);
+  void Fail(const Pending& pending, const std::string& why,
+            bool backup_in_place);
 
-  const DocumentPlanner& planner_;
+  UpdateCheck check_;
   RunReporter& reporter_;
   FileSystem& fs_;
-  // Every file already handled in this run, by device and inode, with the
-  // name that reached it; and every backup name written.
-  std::unordered_map<FileKey, std::string, FileKeyHash> handled_;
-  std::unordered_set<std::string> backups_written_;
-  // The document being worked on.
-  FileAttributes attributes_;
-  std::string target_;  // the file itself, links resolved
-  std::string contents_;
-  DocumentPlan plan_;
+  FailureReport& failures_;
+  CheckedDocument checked_;  // reused: its buffers keep their room
+  std::vector<Pending> pending_;
+  std::size_t pending_bytes_ = 0;
+  std::set<std::string> replaced_in_;
 };
 
-bool DocumentUpdater::Examine(const std::string& document,
-                              const std::string& backup, std::string* why) {
-  if (backup == document) {
-    *why = "its name ends in \"bac\", so it would be its own backup";
-    return false;
-  }
-  if (backups_written_.count(backup) != 0) {
-    *why = "its backup " + backup +
-           " was already made for another document in this run";
-    return false;
-  }
-  Status status = fs_.GetAttributes(document, &attributes_);
-  if (!status.ok()) {
-    *why = "the document could not be examined (" + status.reason() + ")";
-    return false;
-  }
-  if (!attributes_.exists) {
-    *why = "the document is gone";
-    return false;
-  }
-  if (!attributes_.isRegular) {
-    *why = "it is not a file";
-    return false;
-  }
-  // The rule the kernel applies to links in shared folders: a link is
-  // followed only to a file of the link's own owner.
-  if (attributes_.isLink && attributes_.linkOwner != attributes_.owner) {
-    *why = "it is a link to a file of another owner";
-    return false;
-  }
-  if (!attributes_.writable) {
-    *why = "the document is read-only";
-    return false;
-  }
-  target_ = document;
-  if (attributes_.isLink) {
-    status = fs_.ResolvePath(document, &target_);
-    if (!status.ok()) {
-      *why = "the link could not be followed (" + status.reason() + ")";
-      return false;
-    }
-  }
-  auto earlier = handled_.find(KeyOf(attributes_));
-  if (earlier != handled_.end()) {
-    *why = "it is the same file as " + earlier->second +
-           ", already handled in this run";
-    return false;
-  }
-  FileAttributes read;
-  status = fs_.ReadFile(target_, &read, &contents_);
-  if (!status.ok()) {
-    *why = "the document could not be read (" + status.reason() + ")";
-    return false;
-  }
-  if (!read.SameFileAs(attributes_)) {
-    *why = "another program replaced it while it was read";
-    return false;
-  }
-  attributes_.size = read.size;
-  attributes_.modifiedNanoseconds = read.modifiedNanoseconds;
-  try {
-    planner_.Plan(contents_, &plan_);
-  } catch (const std::bad_alloc&) {
-    *why = "there is not enough memory to hold it";
-    return false;
-  }
-  if (!plan_.refusal.empty()) {
-    *why = plan_.refusal;
-    return false;
-  }
-  if (plan_.replacements == 0) return true;
-  if (!BackupIsOurs(document, backup, why)) return false;
-  handled_.emplace(KeyOf(attributes_), document);
-  return true;
+ReplaceRequest BackupRequest(const CheckedDocument& checked) {
+  ReplaceRequest request;
+  request.target = checked.backup;
+  request.content = checked.contents;
+  request.like = checked.attributes;
+  request.like.mode &= 01777;  // a copy never hands out set-ID rights
+  request.attributes_from = checked.target;
+  request.record = NameOf(checked.document);
+  request.sync_folder = false;
+  return request;
 }
 
-bool DocumentUpdater::BackupIsOurs(const std::string& document,
-                                   const std::string& backup,
-                                   std::string* why) {
-  FileAttributes existing;
-  Status status = fs_.GetAttributes(backup, &existing);
-  if (!status.ok()) {
-    *why = "its backup " + backup + " could not be examined (" +
-           status.reason() + ")";
-    return false;
-  }
-  if (!existing.exists) return true;
-  if (existing.SameFileAs(attributes_)) {
-    *why = "its backup " + backup + " is the document itself";
-    return false;
-  }
-  std::string recorded;
-  bool present = false;
-  status =
-      fs_.GetAttribute(backup, kDocumentRecordAttribute, &recorded, &present);
-  if (!status.ok()) {
-    *why = "its backup " + backup + " could not be examined (" +
-           status.reason() + ")";
-    return false;
-  }
-  if (!present || recorded == NameOf(document)) return true;
-  const std::string other = documentPath(FolderOf(backup), recorded);
-  FileAttributes other_attributes;
-  status = fs_.GetAttributes(other, &other_attributes);
-  if (status.ok() && !other_attributes.exists) return true;
-  *why = "its backup " + backup + " holds the original of " + other +
-         ", which is still there; restore or remove that backup first";
-  return false;
+ReplaceRequest DocumentRequest(const std::string& target,
+                               const FileAttributes& attributes,
+                               std::string_view content) {
+  ReplaceRequest request;
+  request.target = target;
+  request.content = content;
+  request.like = attributes;
+  request.attributes_from = target;
+  request.expected = &attributes;
+  request.sync_folder = false;
+  return request;
 }
 
-Outcome DocumentUpdater::Update(const std::string& document, std::string* why) {
+Outcome BatchedUpdater::Prepare(const std::string& document) {
   reporter_.showWorkingOn(document);
   reporter_.showOperation("Scanning...");
-
-  std::optional<std::string> backup = backupPath(document);
-  if (!backup) {
-    *why =
-        "the name is too short to form a backup name" + std::string(kUnchanged);
-    return Outcome::kFailed;
+  std::string why;
+  switch (check_.Check(document, &checked_, &why)) {
+    case CheckResult::kTextNotFound:
+      return Outcome::kTextNotFound;
+    case CheckResult::kRefused:
+      failures_.Add(document, why + kUnchanged);
+      return Outcome::kFailed;
+    case CheckResult::kWillChange:
+      break;
   }
-  if (!Examine(document, *backup, why)) {
-    *why += kUnchanged;
-    return Outcome::kFailed;
-  }
-  if (plan_.replacements == 0) return Outcome::kTextNotFound;
-
-  // The backup holds exactly the bytes the plan was made from, and it is
-  // on stable storage, name included, before the document is replaced.
-  ReplaceRequest backup_request;
-  backup_request.target = *backup;
-  backup_request.content = contents_;
-  backup_request.like = attributes_;
-  backup_request.like.mode &= 01777;
-  backup_request.attributes_from = target_;
-  backup_request.record = NameOf(document);
-  Status status = ReplaceFile(fs_, backup_request);
-  backups_written_.insert(*backup);
+  Pending pending{
+      document, checked_.backup, checked_.target, checked_.attributes, "", ""};
+  Status status =
+      WriteTemporary(fs_, BackupRequest(checked_), &pending.backup_temporary);
   if (!status.ok()) {
-    *why = "the backup " + *backup + " could not be made (" + status.reason() +
-           ")" + kUnchanged;
+    failures_.Add(document, "the backup " + checked_.backup +
+                                " could not be made (" + status.reason() + ")" +
+                                kUnchanged);
     return Outcome::kFailed;
   }
   reporter_.showOperation("Performing Backup...");
   reporter_.showOperation("Updating...");
-
-  ReplaceRequest document_request;
-  document_request.target = target_;
-  document_request.content = plan_.content;
-  document_request.like = attributes_;
-  document_request.attributes_from = target_;
-  document_request.expected = &attributes_;
-  // The rename need not reach the disk before the next document: until it
-  // does, the old content stays in place and in the backup.
-  document_request.sync_folder = false;
-  status = ReplaceFile(fs_, document_request);
-  if (status.code() == Status::kChanged) {
-    *why =
-        "another program changed it during the update; it is as that "
-        "program saved it, and its backup " +
-        *backup + " holds the version read before";
-    return Outcome::kFailed;
-  }
+  status = WriteTemporary(fs_,
+                          DocumentRequest(checked_.target, checked_.attributes,
+                                          checked_.plan.content),
+                          &pending.document_temporary);
   if (!status.ok()) {
-    *why = "the document could not be replaced (" + status.reason() +
-           "); it is unchanged, with its backup " + *backup + " beside it.";
+    fs_.DeleteFile(pending.backup_temporary);
+    failures_.Add(document, "the document could not be written (" +
+                                status.reason() + ")" + kUnchanged);
     return Outcome::kFailed;
   }
-  // The new content is a new file: its other names must know it too.
-  FileAttributes replaced;
-  if (fs_.GetAttributes(target_, &replaced).ok() && replaced.exists) {
-    handled_.emplace(KeyOf(replaced), document);
+  pending_bytes_ += checked_.contents.size() + checked_.plan.content.size();
+  pending_.push_back(std::move(pending));
+  return Outcome::kWritten;
+}
+
+void BatchedUpdater::Fail(const Pending& pending, const std::string& why,
+                          bool backup_in_place) {
+  if (!backup_in_place) fs_.DeleteFile(pending.backup_temporary);
+  fs_.DeleteFile(pending.document_temporary);
+  failures_.Add(pending.document,
+                why + (backup_in_place ? "; it is unchanged, with its backup " +
+                                             pending.backup + " beside it."
+                                       : std::string(kUnchanged)));
+}
+
+int BatchedUpdater::Commit() {
+  std::vector<Pending> batch;
+  batch.swap(pending_);
+  pending_bytes_ = 0;
+  std::set<std::string> folders;
+  for (const Pending& pending : batch) {
+    folders.insert(FolderOf(pending.backup));
+    folders.insert(FolderOf(pending.target));
   }
-  return Outcome::kUpdated;
+  for (const std::string& folder : folders) {
+    Status status = fs_.SyncFileSystem(folder);
+    if (status.ok()) continue;
+    for (const Pending& pending : batch) {
+      Fail(pending,
+           "the new files could not be flushed to disk (" + status.reason() +
+               ")",
+           false);
+    }
+    return 0;
+  }
+
+  // The backups take their names, and the names reach the disk, before any
+  // document is replaced.
+  std::vector<const Pending*> backed_up;
+  std::set<std::string> backup_folders;
+  for (const Pending& pending : batch) {
+    ReplaceRequest request;
+    request.target = pending.backup;
+    request.sync_folder = false;
+    Status status = CommitTemporary(fs_, request, pending.backup_temporary);
+    if (!status.ok()) {
+      fs_.DeleteFile(pending.document_temporary);
+      failures_.Add(pending.document, "the backup " + pending.backup +
+                                          " could not be made (" +
+                                          status.reason() + ")" + kUnchanged);
+      continue;
+    }
+    backed_up.push_back(&pending);
+    backup_folders.insert(FolderOf(pending.backup));
+  }
+  std::set<std::string> unsynced;
+  for (const std::string& folder : backup_folders) {
+    if (!fs_.SyncFolder(folder).ok()) unsynced.insert(folder);
+  }
+
+  int updated = 0;
+  for (const Pending* pending : backed_up) {
+    if (unsynced.count(FolderOf(pending->backup)) != 0) {
+      fs_.DeleteFile(pending->document_temporary);
+      failures_.Add(pending->document,
+                    "its backup " + pending->backup +
+                        " could not be flushed to disk; the document is "
+                        "unchanged.");
+      continue;
+    }
+    Status status = CommitTemporary(
+        fs_, DocumentRequest(pending->target, pending->attributes, ""),
+        pending->document_temporary);
+    if (status.code() == Status::kChanged) {
+      failures_.Add(pending->document,
+                    "another program changed it during the update; it is as "
+                    "that program saved it, and its backup " +
+                        pending->backup + " holds the version read before.");
+      continue;
+    }
+    if (!status.ok()) {
+      failures_.Add(pending->document,
+                    "the document could not be replaced (" + status.reason() +
+                        "); it is unchanged, with its backup " +
+                        pending->backup + " beside it.");
+      continue;
+    }
+    // The new content is a new file: its other names must know it too.
+    FileAttributes replaced;
+    if (fs_.GetAttributes(pending->target, &replaced).ok()) {
+      check_.NoteReplaced(pending->document, replaced);
+    }
+    replaced_in_.insert(FolderOf(pending->target));
+    ++updated;
+  }
+  return updated;
+}
+
+void BatchedUpdater::Finish() {
+  // Until these flushes a crash may bring back old content, but never a
+  // broken one: the old content is still in the document or its backup.
+  for (const std::string& folder : replaced_in_) fs_.SyncFolder(folder);
 }
 
 }  // namespace
@@ -290,8 +279,8 @@ std::int32_t UpdateRun(const std::string& folder, const Selection& entries,
   }
 
   const int count = static_cast<int>(entries.size());
-  DocumentUpdater updater(*planner, reporter, fs);
   FailureReport failures;
+  BatchedUpdater updater(*planner, reporter, fs, failures);
   std::int32_t updated = 0;
   int not_found = 0;
   reporter.setProgressRange(0, count);
@@ -299,22 +288,12 @@ std::int32_t UpdateRun(const std::string& folder, const Selection& entries,
     reporter.setProgressValue(i);
     const Entry& entry = entries[static_cast<std::size_t>(i)];
     if (!entry.selected) continue;
-    const std::string document = documentPath(folder, entry.name);
-    std::string why;
-    switch (updater.Update(document, &why)) {
-      case Outcome::kUpdated:
-        ++updated;
-        break;
-      case Outcome::kTextNotFound:
-        ++not_found;
-        break;
-      case Outcome::kFailed:
-        failures.Add(document, why);
-        break;
-    }
+    const Outcome outcome = updater.Prepare(documentPath(folder, entry.name));
+    if (outcome == Outcome::kTextNotFound) ++not_found;
+    if (updater.Full()) updated += updater.Commit();
   }
-  // The renames of the documents themselves, left unflushed in the loop.
-  if (updated > 0) fs.SyncFolder(folder);
+  updated += updater.Commit();
+  updater.Finish();
 
   if (!failures.empty()) {
     reporter.showMessage(

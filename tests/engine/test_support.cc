@@ -188,6 +188,10 @@ engine::Status LoggingFileSystem::SyncFolder(const std::string& path) {
   if (Fails("syncfolder", path)) return Injected(path);
   return ForwardingFileSystem::SyncFolder(path);
 }
+engine::Status LoggingFileSystem::SyncFileSystem(const std::string& folder) {
+  if (Fails("syncfs", folder)) return Injected(folder);
+  return ForwardingFileSystem::SyncFileSystem(folder);
+}
 engine::Status LoggingFileSystem::ListFolder(const std::string& path,
                                              std::vector<std::string>* names) {
   if (Fails("list", path)) return Injected(path);

@@ -79,6 +79,7 @@ class LoggingFileSystem : public engine::ForwardingFileSystem {
                             const std::string& to) override;
   engine::Status DeleteFile(const std::string& path) override;
   engine::Status SyncFolder(const std::string& path) override;
+  engine::Status SyncFileSystem(const std::string& folder) override;
   engine::Status ListFolder(const std::string& path,
                             std::vector<std::string>* names) override;
   engine::Status LockFolder(const std::string& folder,
