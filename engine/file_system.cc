@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "engine/backup_record.h"
 
@@ -23,6 +24,17 @@ namespace {
 constexpr char kTemporaryPrefix[] = ".vantrel-";
 constexpr char kTemporarySuffix[] = ".tmp";
 constexpr std::size_t kTemporaryRandomLength = 16;
+
+mode_t ProcessUmask() {
+  // umask() can only be read by setting it; do it once, before any thread
+  // of ours could create files.
+  static const mode_t mask = [] {
+    mode_t old = ::umask(022);
+    ::umask(old);
+    return old;
+  }();
+  return mask;
+}
 
 uid_t ProcessOwner() {
   static const uid_t owner = ::geteuid();
@@ -56,21 +68,28 @@ void FillAttributes(const struct stat& info, FileAttributes* attributes) {
       info.st_mtim.tv_nsec;
 }
 
-// A name no other process can guess: the random part comes from the kernel.
+// A name no other process can guess: the random part comes from the
+// kernel, a pool at a time.
 std::string RandomName() {
   static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  unsigned char bytes[kTemporaryRandomLength];
-  std::size_t got = 0;
-  while (got < sizeof bytes) {
-    ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      break;
+  static std::mutex mutex;
+  static unsigned char pool[4096];
+  static std::size_t used = sizeof pool;
+  std::lock_guard<std::mutex> hold(mutex);
+  if (used + kTemporaryRandomLength > sizeof pool) {
+    std::size_t got = 0;
+    while (got < sizeof pool) {
+      ssize_t n = ::getrandom(pool + got, sizeof pool - got, 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;  // no entropy source: O_EXCL still keeps us safe
+      got += static_cast<std::size_t>(n);
     }
-    got += static_cast<std::size_t>(n);
+    used = 0;
   }
   std::string name = kTemporaryPrefix;
-  for (unsigned char b : bytes) name += kLetters[b % 36];
+  for (std::size_t i = 0; i < kTemporaryRandomLength; ++i) {
+    name += kLetters[pool[used++] % 36];
+  }
   return name + kTemporarySuffix;
 }
 
@@ -207,6 +226,7 @@ class PosixFileSystem : public FileSystem {
     }
     *attributes = FileAttributes();
     FillAttributes(info, attributes);
+    attributes->hasExtendedAttributes = ::flistxattr(fd, nullptr, 0) > 0;
     if (!S_ISREG(info.st_mode)) {
       ::close(fd);
       return Status::Error(path, "Not a regular file");
@@ -244,17 +264,15 @@ class PosixFileSystem : public FileSystem {
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
       *path = prefix + RandomName();
-      // Owner-only until the bits are set: nobody else may open it between.
+      // The original's own bits (less the umask until fixed below): nobody
+      // gets more access to the new file than to the one it replaces.
       fd = ::open(path->c_str(),
-                  O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+                  O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                  mode & 0777);
       if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) return Status::FromErrno(folder, errno);
-    auto fail = [&](int error) {
-      ::close(fd);
-      ::unlink(path->c_str());
-      return Status::FromErrno(*path, error);
-    };
+    bool fix_mode = (mode & 07000) != 0 || (mode & ProcessUmask()) != 0;
     if (like.owner != ProcessOwner() || like.group != ProcessGroup()) {
       // Only root may give a file away; others keep at least the group
       // where they belong to it.  Neither is worth failing the file for.
@@ -262,14 +280,21 @@ class PosixFileSystem : public FileSystem {
         int ignored = ::fchown(fd, static_cast<uid_t>(-1), like.group);
         static_cast<void>(ignored);
       }
+      fix_mode = true;  // fchown clears set-ID bits
     }
-    struct stat info;
-    if (::fstat(fd, &info) != 0) return fail(errno);
-    const bool same_owners =
-        info.st_uid == like.owner && info.st_gid == like.group;
-    // A set-ID bit on a file of another owner would hand out rights.
-    const mode_t final_mode = same_owners ? mode : (mode & 01777);
-    if (::fchmod(fd, final_mode) != 0) return fail(errno);
+    if (fix_mode) {
+      struct stat info;
+      const bool same_owners = ::fstat(fd, &info) == 0 &&
+                               info.st_uid == like.owner &&
+                               info.st_gid == like.group;
+      // A set-ID bit on a file of another owner would hand out rights.
+      if (::fchmod(fd, same_owners ? mode : (mode & 01777)) != 0) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(path->c_str());
+        return Status::FromErrno(*path, error);
+      }
+    }
     *file = std::make_unique<PosixWritableFile>(*path, fd);
     return Status::OK();
   }

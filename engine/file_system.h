@@ -34,6 +34,8 @@ struct FileAttributes {
   unsigned long long inode = 0;
   long long size = 0;
   long long modifiedNanoseconds = 0;
+  // Filled by FileSystem::ReadFile only.
+  bool hasExtendedAttributes = false;
 
   // Same device and inode: the same file, whatever names lead to it.
   bool SameFileAs(const FileAttributes& other) const {

@@ -93,6 +93,7 @@ bool UpdateCheck::Examine(CheckedDocument* checked, std::string* why,
   }
   attributes.size = read.size;
   attributes.modifiedNanoseconds = read.modifiedNanoseconds;
+  attributes.hasExtendedAttributes = read.hasExtendedAttributes;
   try {
     planner_.Plan(checked->contents, &checked->plan, keep_changed_lines);
   } catch (const std::bad_alloc&) {

@@ -75,7 +75,9 @@ ReplaceRequest BackupRequest(const CheckedDocument& checked) {
   request.content = checked.contents;
   request.like = checked.attributes;
   request.like.mode &= 01777;  // a copy never hands out set-ID rights
-  request.attributes_from = checked.target;
+  if (checked.attributes.hasExtendedAttributes) {
+    request.attributes_from = checked.target;
+  }
   request.record = NameOf(checked.document);
   request.sync_folder = false;
   return request;
@@ -88,7 +90,7 @@ ReplaceRequest DocumentRequest(const std::string& target,
   request.target = target;
   request.content = content;
   request.like = attributes;
-  request.attributes_from = target;
+  if (attributes.hasExtendedAttributes) request.attributes_from = target;
   request.expected = &attributes;
   request.sync_folder = false;
   return request;
