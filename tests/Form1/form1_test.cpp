@@ -4,10 +4,8 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <QTextBrowser>
-#include <cstring>
 
 #include "Form1/form1_test_support.h"
-#include "ui/Form1/login_name.h"
 #include "ui/browser/drive_list.h"
 #include "ui/browser/folder_access.h"
 #include "ui/browser/folder_list.h"
@@ -39,11 +37,6 @@ class Form1Test : public QObject {
   void typicalSessionFromTheStartToDone();
   void lineBreaksReachTheRunAsCrLf();
   void browsingKeepsDriveFoldersAndFilesAgreeing();
-  void controlsKeepTheirPlaces_data();
-  void controlsKeepTheirPlaces();
-  void otherWindowsOpenOnce_data();
-  void otherWindowsOpenOnce();
-  void userLineFollowsTheNameLayer();
   void helpShowsTheFileOrWhereItLooked();
 };
 
@@ -205,72 +198,6 @@ void Form1Test::browsingKeepsDriveFoldersAndFilesAgreeing() {
   QCOMPARE(drives->currentText(), drive);
   QCOMPARE(folders->path(), site.filePath("web"));
   QVERIFY(agree());
-}
-
-void Form1Test::controlsKeepTheirPlaces_data() {
-  QTest::addColumn<QString>("container");
-  QTest::addColumn<QRect>("place");  // in pixels: twips / 15
-  QTest::newRow("SSIndexTab1") << QString("Form1") << QRect(8, 8, 513, 265);
-  QTest::newRow("Label19") << QString("Frame1") << QRect(168, 192, 161, 17);
-  QTest::newRow("File1") << QString("Frame2") << QRect(216, 85, 273, 136);
-  QTest::newRow("Text2") << QString("Frame3") << QRect(256, 64, 233, 161);
-  QTest::newRow("ProgressBar1") << QString("Frame4") << QRect(8, 208, 481, 17);
-}
-
-void Form1Test::controlsKeepTheirPlaces() {
-  QFETCH(QString, container);
-  QFETCH(QRect, place);
-  MainWindow w;
-  QCOMPARE(w.form.size(), QSize(529, 311));
-  QWidget* control = w.get(QTest::currentDataTag());
-  QWidget* box = container == "Form1" ? &w.form : w.get(qPrintable(container));
-  for (int page = 0; page <= 4; ++page) {  // every page, then resized
-    w.tabs()->setCurrentIndex(page % 4);
-    if (page == 4) w.form.resize(1000, 700);
-    QCoreApplication::processEvents();
-    QCOMPARE(QRect(control->mapTo(box, QPoint()), control->size()), place);
-  }
-}
-
-void Form1Test::otherWindowsOpenOnce_data() {
-  QTest::addColumn<int>("page");
-  QTest::addColumn<QString>("window");
-  QTest::newRow("Command2") << 0 << "Form2";       // About
-  QTest::newRow("Command6") << 3 << "Form5";       // Undo Last Update
-  QTest::newRow("Command4") << 1 << "HelpWindow";  // Help
-}
-
-void Form1Test::otherWindowsOpenOnce() {
-  QFETCH(int, page);
-  QFETCH(QString, window);
-  MainWindow w;
-  w.press(QTest::currentDataTag(), page);
-  const QList<QWidget*> first = openWindows(window);
-  QCOMPARE(first.size(), 1);
-  w.press(QTest::currentDataTag(), page);
-  QCOMPARE(openWindows(window), first);
-  first[0]->close();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  QVERIFY(openWindows(window).isEmpty());
-  w.press(QTest::currentDataTag(), page);  // a closed window opens afresh
-  QCOMPARE(openWindows(window).size(), 1);
-  openWindows(window)[0]->close();
-}
-
-void Form1Test::userLineFollowsTheNameLayer() {
-  QByteArray name;  // the one name a stand-in account database knows
-  auto source = [&name](char* buffer, unsigned long* size) {
-    const unsigned long needed = name.size() + 1;
-    if (name.isEmpty() || needed > *size) return false;
-    std::memcpy(buffer, name.constData(), needed);
-    *size = needed;
-    return true;
-  };
-  for (int length : {198, 199, 0}) {  // 198 is the longest that fits
-    name.fill('x', length);
-    QCOMPARE(account::userLine(source),
-             "User: " + QString::fromLatin1(length < 199 ? name : ""));
-  }
 }
 
 void Form1Test::helpShowsTheFileOrWhereItLooked() {

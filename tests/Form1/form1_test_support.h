@@ -16,15 +16,6 @@
 
 namespace testing_support {
 
-// Visible windows other than the main window, found by name.
-inline QList<QWidget*> openWindows(const QString& name) {
-  QList<QWidget*> found;
-  for (QWidget* window : QApplication::topLevelWidgets())
-    if (window->objectName() == name && window->isVisible())
-      found.push_back(window);
-  return found;
-}
-
 struct MainWindow {
   MainWindow() {
     form.show();

@@ -1,11 +1,8 @@
 // The About window: what it shows of config.cfg, read from the current
-// folder at each opening, and the keys that close it; and the pictures it
-// and the main window show, which must keep the exact formats that the
-// windows were laid out for.
+// folder at each opening, and the keys that close it.
 
 #include "ui/Form2/form2.h"
 
-#include <QImage>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -15,35 +12,6 @@
 #include "tests/Form5/restore_test_support.h"
 
 using restore_test::writeFile;
-
-namespace {
-
-// Read from the bytes rather than by a decoder, which would accept a
-// progressive or CMYK JPEG just as well: the JFIF version, density unit
-// and densities from the APP0 segment that JFIF puts right after the start
-// of image; then the first frame header's marker (0xC0 baseline, 0xC2
-// progressive, ...), sample precision, width, height and components.
-QList<int> jpegFacts(const QByteArray& b) {
-  auto byteAt = [&](qsizetype at) { return int(uchar(b.at(at))); };
-  auto be16 = [&](qsizetype at) { return byteAt(at) << 8 | byteAt(at + 1); };
-  if (b.size() < 20 || !b.startsWith("\xFF\xD8\xFF\xE0") ||
-      b.mid(6, 5) != QByteArray("JFIF\0", 5)) {
-    return {};
-  }
-  QList<int> facts = {be16(11), byteAt(13), be16(14), be16(16)};
-  for (qsizetype at = 2; at + 10 <= b.size() && byteAt(at) == 0xFF;
-       at += 2 + be16(at + 2)) {
-    const int marker = byteAt(at + 1);
-    if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-        marker != 0xCC) {
-      return facts << marker << byteAt(at + 4) << be16(at + 7) << be16(at + 5)
-                   << byteAt(at + 9);
-    }
-  }
-  return {};
-}
-
-}  // namespace
 
 class Form2Test : public QObject {
   Q_OBJECT
@@ -95,30 +63,6 @@ class Form2Test : public QObject {
     QCOMPARE(window->findChild<QLabel*>("Label4")->text(), "second\r\n");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTRY_VERIFY(window.isNull());
-  }
-
-  // The file in the source tree and the copy compiled into the program:
-  // JFIF 1.01 at 300 x 300 dots per inch, baseline, 8 bits, 307 x 87, 3
-  // components.
-  void bannerIsJfif101Baseline300Dpi_data() {
-    QTest::addColumn<QString>("path");
-    QTest::newRow("source") << VANTREL_SOURCE_DIR "/data/images/banner.jpg";
-    QTest::newRow("resource") << vantrelImagePath("banner.jpg");
-  }
-  void bannerIsJfif101Baseline300Dpi() {
-    QFETCH(QString, path);
-    QCOMPARE(jpegFacts(restore_test::readFile(path)),
-             (QList<int>{0x0101, 1, 300, 300, 0xC0, 8, 307, 87, 3}));
-  }
-
-  // The icon's sizes are drawn separately, so a 16 x 16 request must not
-  // get a scaled-down 32 x 32.
-  void otherPicturesHaveTheirSizes() {
-    QCOMPARE(QImage(vantrelImagePath("picture1.png")).size(), QSize(150, 225));
-    QCOMPARE(QImage(vantrelImagePath("vantrel-32.png")).size(), QSize(32, 32));
-    QCOMPARE(QImage(vantrelImagePath("vantrel-16.png")).size(), QSize(16, 16));
-    QCOMPARE(vantrelIcon().availableSizes(),
-             (QList<QSize>{QSize(16, 16), QSize(32, 32)}));
   }
 };
 

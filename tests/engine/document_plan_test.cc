@@ -220,6 +220,8 @@ struct BadTextsCase {
   const char* problem;
 };
 
+void PrintTo(const BadTextsCase& c, std::ostream* out) { *out << c.problem; }
+
 class BadTextsTest : public testing::TestWithParam<BadTextsCase> {};
 
 TEST_P(BadTextsTest, CreateRefuses) {

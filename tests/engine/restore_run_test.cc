@@ -41,17 +41,6 @@ TEST(RestoreRunTest, WorkedExampleRestoresSelectedBackupsInOrder) {
                                       {"news.HTM", "news original"}}));
 }
 
-TEST(RestoreRunTest, ChooseIsRefusedAndNothingIsTouched) {
-  TempFolder folder;
-  folder.Write({{"a.bac", "x"}});
-  RecordingReporter reporter;
-  engine::RestoreRun("<Choose>", folder.path(), {{"a.bac", true}}, reporter);
-  EXPECT_THAT(reporter.calls,
-              ElementsAre("message Oops...|Please select a file type to "
-                          "restore to."));
-  EXPECT_EQ(folder.Contents(), (Files{{"a.bac", "x"}}));
-}
-
 // One restore of page.bac ("original") as `type` over `before`.
 struct RestoreCase {
   const char* name;
@@ -112,18 +101,6 @@ INSTANTIATE_TEST_SUITE_P(
             "page.htm"}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
-
-TEST(RestoreRunTest, LinkedDocumentStaysALink) {
-  TempFolder folder;
-  folder.Write({{"real.htm", "updated"}, {"page.bac", "original"}});
-  ASSERT_EQ(::symlink("real.htm", folder.file("page.htm").c_str()), 0);
-  RecordingReporter reporter;
-  engine::RestoreRun("htm", folder.path(), {{"page.bac", true}}, reporter);
-  struct stat info;
-  ASSERT_EQ(::lstat(folder.file("page.htm").c_str(), &info), 0);
-  EXPECT_TRUE(S_ISLNK(info.st_mode));
-  EXPECT_EQ(ReadFile(folder.file("real.htm")), "original");
-}
 
 TEST(RestoreRunTest, UpdateThenRestoreGivesBackEveryByte) {
   const Files originals = {

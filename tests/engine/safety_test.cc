@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <filesystem>
 #include <functional>
 
@@ -154,6 +156,30 @@ TEST(SafetyTest, TypeBacInAnyCaseIsRefused) {
   }
 }
 
+TEST(SafetyTest, TextsAreUnicodeWhateverTheLocale) {
+  const Files before = {{"buy.asp", "buy.asp?id=1\r\n"},
+                        {"l2.htm", "<meta charset=latin2>\r\nPrice\r\n"},
+                        {"l2.bac", "older"}};
+  TempFolder folder;
+  folder.Write(before);
+  const std::string locale = std::setlocale(LC_CTYPE, nullptr);
+  std::setlocale(LC_CTYPE, "C");  // a code page without the euro sign
+  RecordingReporter reporter;
+  EXPECT_EQ(engine::UpdateRun(folder.path(), {{"buy.asp", true}}, "\u20ac",
+                              "x", reporter),
+            0);
+  // A character the document's own encoding lacks is refused before any
+  // write, so the older backup stays too.
+  EXPECT_EQ(engine::UpdateRun(folder.path(), {{"l2.htm", true}}, "price",
+                              "5 \u20ac", reporter),
+            0);
+  std::setlocale(LC_CTYPE, locale.c_str());
+  EXPECT_EQ(folder.Contents(), before);
+  ASSERT_EQ(reporter.messages.size(), 2u);
+  EXPECT_THAT(reporter.messages[0], HasSubstr("The text was not found"));
+  EXPECT_THAT(reporter.messages[1], HasSubstr("write it as &#8364;"));
+}
+
 class RootTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -247,16 +273,12 @@ class FullDiskTest : public ::testing::Test {
   }
   // Fills the disk but for about `room` bytes.
   void Fill(long room) {
-    const std::string filler = disk_.file(".filler");
-    int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ASSERT_GE(fd, 0);
-    std::string block(4096, 'x');
-    while (::write(fd, block.data(), block.size()) > 0) {
-    }
+    struct statvfs disk;
+    ASSERT_EQ(::statvfs(disk_.path().c_str(), &disk), 0);
+    const long free_bytes = static_cast<long>(disk.f_bavail * disk.f_frsize);
+    int fd = ::open(disk_.file(".filler").c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_EQ(::posix_fallocate(fd, 0, free_bytes - room), 0);
     ::close(fd);
-    struct stat info;
-    ASSERT_EQ(::stat(filler.c_str(), &info), 0);
-    ASSERT_EQ(::truncate(filler.c_str(), info.st_size - room), 0);
   }
   TempFolder disk_;
   bool mounted_ = false;

@@ -78,10 +78,6 @@ void RecordingReporter::refreshList() { calls.push_back("refresh"); }
 
 namespace {
 
-engine::Status Injected(const std::string& path) {
-  return engine::Status::Error(path, "injected fault");
-}
-
 std::string ShortName(const std::string& path) {
   std::string name = path.substr(path.find_last_of('/') + 1);
   return name.rfind(".vantrel-", 0) == 0 ? "tmp" : name;
@@ -96,22 +92,25 @@ class LoggingFile : public engine::WritableFile {
   engine::Status Append(std::string_view data) override {
     if (!owner_.Fails("append", path_)) return file_->Append(data);
     file_->Append(data.substr(0, data.size() / 2));
-    return Injected(path_);
+    return LoggingFileSystem::Injected(path_);
   }
   engine::Status SetAttribute(const std::string& name,
                               const std::string& value) override {
-    if (owner_.Fails("record", path_)) return Injected(path_);
+    if (owner_.Fails("record", path_))
+      return LoggingFileSystem::Injected(path_);
     return file_->SetAttribute(name, value);
   }
   void CopyAttributesFrom(const std::string& path) override {
     file_->CopyAttributesFrom(path);
   }
   engine::Status Sync() override {
-    return owner_.Fails("sync", path_) ? Injected(path_) : file_->Sync();
+    return owner_.Fails("sync", path_) ? LoggingFileSystem::Injected(path_)
+                                       : file_->Sync();
   }
   engine::Status Close() override {
     engine::Status status = file_->Close();
-    return owner_.Fails("close", path_) ? Injected(path_) : status;
+    return owner_.Fails("close", path_) ? LoggingFileSystem::Injected(path_)
+                                        : status;
   }
 
  private:
@@ -141,66 +140,14 @@ std::ptrdiff_t LoggingFileSystem::Position(const std::string& prefix) const {
   return found - log.begin();
 }
 
-engine::Status LoggingFileSystem::GetAttributes(
-    const std::string& path, engine::FileAttributes* attributes) {
-  if (Fails("attributes", path)) return Injected(path);
-  return ForwardingFileSystem::GetAttributes(path, attributes);
-}
-engine::Status LoggingFileSystem::ResolvePath(const std::string& path,
-                                              std::string* real) {
-  if (Fails("resolve", path)) return Injected(path);
-  return ForwardingFileSystem::ResolvePath(path, real);
-}
-engine::Status LoggingFileSystem::ReadFile(const std::string& path,
-                                           engine::FileAttributes* attributes,
-                                           std::string* contents) {
-  if (Fails("read", path)) return Injected(path);
-  return ForwardingFileSystem::ReadFile(path, attributes, contents);
-}
 engine::Status LoggingFileSystem::NewTemporaryFile(
     const std::string& folder, const engine::FileAttributes& like,
     std::unique_ptr<engine::WritableFile>* file, std::string* path) {
   if (Fails("create", ".vantrel-")) return Injected(folder);
-  engine::Status status =
-      ForwardingFileSystem::NewTemporaryFile(folder, like, file, path);
+  engine::Status status = Forward().NewTemporaryFile(folder, like, file, path);
   if (status.ok()) {
     *file = std::make_unique<LoggingFile>(*this, *path, std::move(*file));
   }
   return status;
 }
-engine::Status LoggingFileSystem::GetAttribute(const std::string& path,
-                                               const std::string& name,
-                                               std::string* value,
-                                               bool* present) {
-  if (Fails("getrecord", path)) return Injected(path);
-  return ForwardingFileSystem::GetAttribute(path, name, value, present);
-}
-engine::Status LoggingFileSystem::RenameFile(const std::string& from,
-                                             const std::string& to) {
-  if (Fails("rename", to)) return Injected(to);
-  return ForwardingFileSystem::RenameFile(from, to);
-}
-engine::Status LoggingFileSystem::DeleteFile(const std::string& path) {
-  if (Fails("delete", path)) return Injected(path);
-  return ForwardingFileSystem::DeleteFile(path);
-}
-engine::Status LoggingFileSystem::SyncFolder(const std::string& path) {
-  if (Fails("syncfolder", path)) return Injected(path);
-  return ForwardingFileSystem::SyncFolder(path);
-}
-engine::Status LoggingFileSystem::SyncFileSystem(const std::string& folder) {
-  if (Fails("syncfs", folder)) return Injected(folder);
-  return ForwardingFileSystem::SyncFileSystem(folder);
-}
-engine::Status LoggingFileSystem::ListFolder(const std::string& path,
-                                             std::vector<std::string>* names) {
-  if (Fails("list", path)) return Injected(path);
-  return ForwardingFileSystem::ListFolder(path, names);
-}
-engine::Status LoggingFileSystem::LockFolder(
-    const std::string& folder, std::unique_ptr<engine::FolderLock>* lock) {
-  if (Fails("lock", folder)) return Injected(folder);
-  return ForwardingFileSystem::LockFolder(folder, lock);
-}
-
 }  // namespace testing_support

@@ -60,40 +60,71 @@ class RecordingReporter : public engine::RunReporter {
 // writes half its data first, as a full disk would.
 class LoggingFileSystem : public engine::ForwardingFileSystem {
  public:
+  using Status = engine::Status;
+  using Attributes = engine::FileAttributes;
+  using Names = std::vector<std::string>;
+
   explicit LoggingFileSystem(int fail_at = -1);
 
-  engine::Status GetAttributes(const std::string& path,
-                               engine::FileAttributes* attributes) override;
-  engine::Status ResolvePath(const std::string& path,
-                             std::string* real) override;
-  engine::Status ReadFile(const std::string& path,
-                          engine::FileAttributes* attributes,
-                          std::string* contents) override;
-  engine::Status NewTemporaryFile(const std::string& folder,
-                                  const engine::FileAttributes& like,
-                                  std::unique_ptr<engine::WritableFile>* file,
-                                  std::string* path) override;
-  engine::Status GetAttribute(const std::string& path, const std::string& name,
-                              std::string* value, bool* present) override;
-  engine::Status RenameFile(const std::string& from,
-                            const std::string& to) override;
-  engine::Status DeleteFile(const std::string& path) override;
-  engine::Status SyncFolder(const std::string& path) override;
-  engine::Status SyncFileSystem(const std::string& folder) override;
-  engine::Status ListFolder(const std::string& path,
-                            std::vector<std::string>* names) override;
-  engine::Status LockFolder(const std::string& folder,
-                            std::unique_ptr<engine::FolderLock>* lock) override;
+  Status GetAttributes(const std::string& path, Attributes* out) override {
+    return Fails("attributes", path) ? Injected(path)
+                                     : Forward().GetAttributes(path, out);
+  }
+  Status ResolvePath(const std::string& path, std::string* real) override {
+    return Fails("resolve", path) ? Injected(path)
+                                  : Forward().ResolvePath(path, real);
+  }
+  Status ReadFile(const std::string& path, Attributes* out,
+                  std::string* contents) override {
+    return Fails("read", path) ? Injected(path)
+                               : Forward().ReadFile(path, out, contents);
+  }
+  Status NewTemporaryFile(const std::string& folder, const Attributes& like,
+                          std::unique_ptr<engine::WritableFile>* file,
+                          std::string* path) override;
+  Status GetAttribute(const std::string& path, const std::string& name,
+                      std::string* value, bool* present) override {
+    return Fails("getrecord", path)
+               ? Injected(path)
+               : Forward().GetAttribute(path, name, value, present);
+  }
+  Status RenameFile(const std::string& from, const std::string& to) override {
+    return Fails("rename", to) ? Injected(to) : Forward().RenameFile(from, to);
+  }
+  Status DeleteFile(const std::string& path) override {
+    return Fails("delete", path) ? Injected(path) : Forward().DeleteFile(path);
+  }
+  Status SyncFolder(const std::string& path) override {
+    return Fails("syncfolder", path) ? Injected(path)
+                                     : Forward().SyncFolder(path);
+  }
+  Status SyncFileSystem(const std::string& folder) override {
+    return Fails("syncfs", folder) ? Injected(folder)
+                                   : Forward().SyncFileSystem(folder);
+  }
+  Status ListFolder(const std::string& path, Names* names) override {
+    return Fails("list", path) ? Injected(path)
+                               : Forward().ListFolder(path, names);
+  }
+  Status LockFolder(const std::string& folder,
+                    std::unique_ptr<engine::FolderLock>* lock) override {
+    return Fails("lock", folder) ? Injected(folder)
+                                 : Forward().LockFolder(folder, lock);
+  }
 
   // Logs the call; true when it is to fail.
   bool Fails(const std::string& operation, const std::string& path);
   // Where the first log entry that starts with prefix stands.
   std::ptrdiff_t Position(const std::string& prefix) const;
+  static Status Injected(const std::string& path) {
+    return Status::Error(path, "injected fault");
+  }
 
   std::vector<std::string> log;
   bool fault_injected = false;
 
  private:
+  engine::FileSystem& Forward() { return target(); }
   int fail_at_;
 };
 

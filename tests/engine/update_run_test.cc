@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "engine/restore_run.h"
 #include "tests/engine/test_support.h"
 
 namespace {
@@ -226,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
-TEST(UpdateRunTest, RewriteKeepsPermissionsAndLinks) {
+TEST(UpdateRunTest, LinksStayLinksAndFilesKeepTheirPermissions) {
   TempFolder folder;
   folder.Write({{"real.htm", "cat\r\n"}});
   ASSERT_EQ(::chmod(folder.file("real.htm").c_str(), 0640), 0);
@@ -246,21 +247,11 @@ TEST(UpdateRunTest, RewriteKeepsPermissionsAndLinks) {
     ASSERT_EQ(::stat(folder.file(name).c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u) << name;
   }
-}
-
-TEST(UpdateRunTest, ManyFailuresNameTwentyAndCountTheRest) {
-  engine::Selection entries;
-  for (int i = 0; i < 25; ++i) {
-    entries.push_back({"gone" + std::to_string(i) + ".htm", true});
-  }
-  TempFolder folder;
-  RecordingReporter reporter;
-  EXPECT_EQ(engine::UpdateRun(folder.path(), entries, "cat", "dog", reporter),
-            0);
-  ASSERT_EQ(reporter.messages.size(), 1u);
-  EXPECT_THAT(reporter.messages[0], HasSubstr("gone19.htm"));
-  EXPECT_THAT(reporter.messages[0], ::testing::Not(HasSubstr("gone20.htm")));
-  EXPECT_THAT(reporter.messages[0], HasSubstr("and 5 more"));
+  // Undo goes through the link too.
+  engine::RestoreRun("htm", folder.path(), {{"link.bac", true}}, reporter);
+  ASSERT_EQ(::lstat(folder.file("link.htm").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(ReadFile(folder.file("real.htm")), "cat\r\n");
 }
 
 }  // namespace
