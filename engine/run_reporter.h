@@ -1,7 +1,7 @@
-// RunReporter is how a run talks to the window that started it.  Every call
-// happens on the window's own thread while the run holds it, so each
-// operation must have its effect on screen before it returns.  A window does
-// nothing for the operations that its run never calls.
+// RunReporter is how a run talks to the window that started it.  A run may
+// call it from a thread of its own; showMessage returns only once the user
+// has closed the box, so the run waits for the user as it always did.  A
+// window does nothing for the operations that its run never calls.
 
 #ifndef VANTREL_ENGINE_RUN_REPORTER_H_
 #define VANTREL_ENGINE_RUN_REPORTER_H_
@@ -30,6 +30,10 @@ class RunReporter {
   virtual void disableUpdate() = 0;
   // Re-reads the window's file list from its folder (restore run only).
   virtual void refreshList() = 0;
+  // Whether the user has asked the run to stop.  A run asks before each
+  // entry and, when told so, ends after the document it is on, saying how
+  // many it changed.  May be called from the run's thread.
+  virtual bool stopRequested() { return false; }
 };
 
 }  // namespace engine
