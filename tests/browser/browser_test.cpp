@@ -42,6 +42,7 @@ class BrowserTest : public QObject {
   void fileListFollowsTheFolderAndExtendsSelections();
   void fileListStopsAtTheLargestCount();
   void foldersKeepTheirBytes();
+  void subfoldersListTheWholeTree();
 };
 
 void BrowserTest::patternMatchesWholeNamesIgnoringCase_data() {
@@ -151,6 +152,33 @@ void BrowserTest::foldersKeepTheirBytes() {
   // QTemporaryDir could not remove a name it can't spell.
   QCOMPARE(::unlink((folder + "/a.htm").constData()), 0);
   QCOMPARE(::rmdir(folder.constData()), 0);
+}
+
+void BrowserTest::subfoldersListTheWholeTree() {
+  Scratch s;
+  for (const char* folder : {"b10/deep", "b9", ".git", "locked"})
+    QVERIFY(s.dir.mkpath(folder));
+  makeFiles(s.dir, {"top.htm", "b10/z.htm", "b10/deep/a.asp", "b9/page10.htm",
+                    "b9/page2.htm", "b9/notes.txt", ".git/x.htm",
+                    "locked/secret.htm"});
+  // A link to a folder is not followed, even one that loops.
+  QVERIFY(QFile::link(s.dir.path(), s.dir.filePath("b9/loop")));
+  QVERIFY(QFile::link(s.dir.filePath("b10"), s.dir.filePath("again")));
+  const bool root = ::geteuid() == 0;  // root reads every folder
+  QVERIFY(::chmod(QFile::encodeName(s.dir.filePath("locked")), 0) == 0);
+  FileList list(kDocuments);
+  CaughtMessages messages;
+  list.setPath(s.dir.path());
+  list.setIncludeSubfolders(true);
+  ::chmod(QFile::encodeName(s.dir.filePath("locked")), 0755);
+  QCOMPARE(names(list),
+           QByteArray("top.htm b9/page2.htm b9/page10.htm b10/z.htm "
+                      "b10/deep/a.asp ") +
+               (root ? "locked/secret.htm " : ""));
+  QCOMPARE(messages.prompts.size(), root ? 0 : 1);
+  if (!root) QVERIFY(messages.prompts[0].startsWith("1 subfolders"));
+  list.setIncludeSubfolders(false);
+  QCOMPARE(names(list), "top.htm ");
 }
 
 QTEST_MAIN(BrowserTest)

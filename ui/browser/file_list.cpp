@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ui/browser/folder_access.h"
+#include "ui/browser/folder_tree.h"
 #include "ui/browser/message_box.h"
 
 // The entries as a plain vector: a QListWidget item per file would make a
@@ -58,6 +59,12 @@ void FileList::setPath(const QString& folder) {
 
 void FileList::refresh() { fill(); }
 
+void FileList::setIncludeSubfolders(bool include) {
+  if (include == includeSubfolders_) return;
+  includeSubfolders_ = include;
+  fill();
+}
+
 int FileList::listCount() const { return model_->rowCount(); }
 
 QString FileList::list(int position) const {
@@ -89,24 +96,44 @@ engine::Selection FileList::selection() const {
 void FileList::fill() {
   std::vector<browser::FolderEntry> files;
   QString error;
-  const bool read =
-      browser::readFolder(path_, browser::EntryKind::kFile, &files, &error);
-  std::erase_if(files, [this](const browser::FolderEntry& entry) {
-    return !matcher_.matches(entry.name);
-  });
-  browser::sortByName(&files);
-  const bool tooMany = files.size() > engine::kMaxSelectionEntries;
-  if (tooMany) files.resize(engine::kMaxSelectionEntries);
+  bool read = true, tooMany = false;
+  int unreadable = 0;
+  if (includeSubfolders_) {
+    browser::TreeListing tree;
+    read = browser::readTree(path_, matcher_, engine::kMaxSelectionEntries,
+                             &tree, &error);
+    files = std::move(tree.files);
+    tooMany = tree.tooMany;
+    unreadable = tree.unreadableFolders;
+  } else {
+    read =
+        browser::readFolder(path_, browser::EntryKind::kFile, &files, &error);
+    std::erase_if(files, [this](const browser::FolderEntry& entry) {
+      return !matcher_.matches(entry.name);
+    });
+    browser::sortByName(&files);
+    tooMany = files.size() > engine::kMaxSelectionEntries;
+    if (tooMany) files.resize(engine::kMaxSelectionEntries);
+  }
   model_->reset(std::move(files));
   scrollToTop();
   emit filled();
   if (!read) {
     ui::informUser(this, ui::titleFor(this), error);
-  } else if (tooMany) {
-    ui::informUser(this, ui::titleFor(this),
-                   tr("%1 holds more than %2 matching files; only the first "
-                      "%2 are listed.")
-                       .arg(path_)
-                       .arg(engine::kMaxSelectionEntries));
+    return;
   }
+  QStringList notes;
+  if (unreadable > 0) {
+    notes << tr("%1 subfolders of %2 could not be read and were skipped.")
+                 .arg(unreadable)
+                 .arg(path_);
+  }
+  if (tooMany) {
+    notes << tr("%1 holds more than %2 matching files; only the first %2 "
+                "are listed.")
+                 .arg(path_)
+                 .arg(engine::kMaxSelectionEntries);
+  }
+  if (!notes.isEmpty())
+    ui::informUser(this, ui::titleFor(this), notes.join(QLatin1Char('\n')));
 }

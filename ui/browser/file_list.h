@@ -2,8 +2,10 @@
 // the locale's order with digits compared as numbers, and lets the user
 // mark any of them (Ctrl toggles one entry, Shift marks a block).  Names
 // beginning with a dot, and anything that is not a regular file or a link
-// to one, are left out.  At most engine::kMaxSelectionEntries entries are
-// listed; a folder holding more says so once and lists the first of them.
+// to one, are left out.  With subfolders included it lists the whole tree
+// below the folder, each file by its relative path (see folder_tree.h).  At
+// most engine::kMaxSelectionEntries entries are listed; a folder holding
+// more says so once and lists the first of them.
 
 #ifndef VANTREL_UI_BROWSER_FILE_LIST_H_
 #define VANTREL_UI_BROWSER_FILE_LIST_H_
@@ -35,6 +37,11 @@ class FileList : public QListView {
   // nothing is selected afterwards.
   void refresh();
 
+  // Whether the files of subfolders are listed too; changing it fills the
+  // list again.
+  bool includeSubfolders() const { return includeSubfolders_; }
+  void setIncludeSubfolders(bool include);
+
   // Number of entries, at most engine::kMaxSelectionEntries.
   int listCount() const;
   // The name of the entry at position (0 to listCount() - 1), without any
@@ -57,6 +64,7 @@ class FileList : public QListView {
   QString pattern_;
   browser::NamePattern matcher_;
   QString path_;
+  bool includeSubfolders_ = false;
   FileListModel* model_;
 };
 

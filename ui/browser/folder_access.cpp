@@ -96,13 +96,20 @@ bool readFolder(const QString& folder, EntryKind kind,
 }
 
 void sortByName(std::vector<FolderEntry>* entries) {
-  QCollator collator;
-  // The C locale collates by code point, which would put Zebra before apple
-  // and page10 before page2; the generic collation is the better default.
-  if (collator.locale().language() == QLocale::C)
-    collator.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-  collator.setCaseSensitivity(Qt::CaseInsensitive);
-  collator.setNumericMode(true);
+  // Made once per locale: a walk over a tree sorts every folder.
+  static thread_local QString madeFor;
+  static thread_local QCollator collator;
+  if (madeFor != QLocale().name() || madeFor.isEmpty()) {
+    madeFor = QLocale().name();
+    collator = QCollator();
+    // The C locale collates by code point, which would put Zebra before
+    // apple and page10 before page2; the generic collation is the better
+    // default.
+    if (collator.locale().language() == QLocale::C)
+      collator.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(true);
+  }
   // Sort keys are computed once per name; comparing through the collator
   // itself would redo that work on every comparison.
   std::vector<QCollatorSortKey> keys;
