@@ -33,6 +33,17 @@ std::string documentPath(std::string_view folder, std::string_view name,
   return joined;
 }
 
+bool staysInFolder(std::string_view name, char separator) {
+  if (name.empty()) return false;
+  for (;;) {
+    const std::size_t end = name.find(separator);
+    const std::string_view part = name.substr(0, end);
+    if (part.empty() || part == "." || part == "..") return false;
+    if (end == std::string_view::npos) return true;
+    name.remove_prefix(end + 1);
+  }
+}
+
 std::optional<std::string> backupPath(std::string_view documentPath) {
   return ReplaceLastCharacters(documentPath, "bac");
 }

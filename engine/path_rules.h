@@ -20,6 +20,11 @@ inline constexpr char kSeparator = '/';
 std::string documentPath(std::string_view folder, std::string_view name,
                          char separator = kSeparator);
 
+// Whether a listed name stays below its folder: a bare name, or a relative
+// path such as "products/widget.htm" with "/" between its parts.  An empty
+// part ("a//b"), a "." or ".." part, or a leading "/" would lead elsewhere.
+bool staysInFolder(std::string_view name, char separator = kSeparator);
+
 // The path without its last three characters, followed by "bac".
 // std::nullopt for a path of fewer than three characters.
 std::optional<std::string> backupPath(std::string_view documentPath);

@@ -1,5 +1,6 @@
 #include "engine/safe_replace.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <vector>
@@ -101,6 +102,35 @@ Status TakeFolder(FileSystem& fs, const std::string& folder,
     }
   }
   return Status::OK();
+}
+
+FolderLocks::FolderLocks(FileSystem& fs) : fs_(fs) {
+  // A run over a whole site holds a descriptor for each folder it writes
+  // in; the usual soft limit of 1,024 is far below what the kernel allows.
+  static const bool raised = [] {
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 &&
+        limit.rlim_cur < limit.rlim_max) {
+      limit.rlim_cur = limit.rlim_max;
+      ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    return true;
+  }();
+  static_cast<void>(raised);
+}
+
+Status FolderLocks::Take(const std::string& folder) {
+  if (held_.count(folder) != 0) return Status::OK();
+  auto refused = refused_.find(folder);
+  if (refused != refused_.end()) return refused->second;
+  std::unique_ptr<FolderLock> lock;
+  Status status = TakeFolder(fs_, folder, &lock);
+  if (status.ok()) {
+    held_.emplace(folder, std::move(lock));
+  } else {
+    refused_.emplace(folder, status);
+  }
+  return status;
 }
 
 }  // namespace engine

@@ -8,6 +8,7 @@
 #ifndef VANTREL_ENGINE_SAFE_REPLACE_H_
 #define VANTREL_ENGINE_SAFE_REPLACE_H_
 
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -53,6 +54,22 @@ Status CommitTemporary(FileSystem& fs, const ReplaceRequest& request,
 // deletes the temporary files that a killed run of this user left there.
 Status TakeFolder(FileSystem& fs, const std::string& folder,
                   std::unique_ptr<FolderLock>* lock);
+
+// The folders a run writes in: each is taken (see TakeFolder) the first
+// time the run reaches it and held until the run ends, so that no two runs
+// ever write in one folder at the same time.
+class FolderLocks {
+ public:
+  explicit FolderLocks(FileSystem& fs);
+  // Takes folder unless this run holds it already; a refusal (kBusy: another
+  // run holds it) is remembered and given again for the folder.
+  Status Take(const std::string& folder);
+
+ private:
+  FileSystem& fs_;
+  std::map<std::string, std::unique_ptr<FolderLock>> held_;
+  std::map<std::string, Status> refused_;
+};
 
 // The folder part of path ("/" for "/x", "." for a bare name).
 std::string FolderOf(const std::string& path);

@@ -84,4 +84,15 @@ TEST(PathRulesTest, RefusesPathsShorterThanThreeCharacters) {
   EXPECT_EQ(restoredPath("bac", "MV"), std::optional<std::string>("MV"));
 }
 
+TEST(PathRulesTest, ListedNamesStayInTheirFolder) {
+  for (const char* name :
+       {"a.htm", "products/widget.htm", "a/b/c.htm", "..a.htm", "a..htm"}) {
+    EXPECT_TRUE(engine::staysInFolder(name)) << name;
+  }
+  for (const char* name : {"", "/etc/passwd", "../a.htm", "a/../../b.htm",
+                           "a//b.htm", "./a.htm", "a/", "a/./b.htm"}) {
+    EXPECT_FALSE(engine::staysInFolder(name)) << name;
+  }
+}
+
 }  // namespace
