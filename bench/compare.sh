@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Times one update run of update_bench against perl -pi and GNU sed -i on
 # the same corpus, side by side in a tmpfs folder, and prints the medians of
-# ROUNDS rounds (each round on fresh copies) and their ratios.  Then, against
-# perl alone, the same corpus with LF line ends and in windows-1252, and one
-# restore run whose type is typed in the other letter case against one typed
-# as the documents spell it.
+# ROUNDS rounds (each round on fresh copies) and their ratios; beside them,
+# the preview of that update (update_bench --preview), which must cost well
+# under the update it foresees.  Then, against perl alone, the same corpus
+# with LF line ends and in windows-1252, and one restore run whose type is
+# typed in the other letter case against one typed as the documents spell it.
 #
 #   bench/compare.sh [--disk] [BUILD_DIR] [COUNT] [ROUNDS]
 #
@@ -74,14 +75,18 @@ same_documents() {
   }
 }
 
-vantrel=() perl=() sed=()
+vantrel=() preview=() perl=() sed=()
 for ((round = 1; round <= rounds; round++)); do
   vantrel+=("$(timed "$root/corpus" vantrel "$bench" . acme Zenith)")
+  preview+=("$(timed "$root/corpus" preview "$bench" --preview . acme Zenith)")
   perl+=("$(timed "$root/corpus" perl sh -c 'exec perl -pi.bac -e "s/acme/Zenith/i" -- *')")
   sed+=("$(timed "$root/corpus" sed sh -c 'exec sed -i.bac "s/acme/Zenith/I" -- *')")
 done
 same_documents "$root/corpus-vantrel" "$root/corpus-perl"
+diff -rq "$root/corpus" "$root/corpus-preview" >/dev/null ||
+  echo "warning: the preview changed its copy of the corpus" >&2
 v=$(printf '%s\n' "${vantrel[@]}" | median)
+w=$(printf '%s\n' "${preview[@]}" | median)
 p=$(printf '%s\n' "${perl[@]}" | median)
 s=$(printf '%s\n' "${sed[@]}" | median)
 
@@ -97,6 +102,8 @@ printf 'medians of %d rounds: update_bench %.3f s   perl -pi %.3f s   sed -i %.3
   "$rounds" "$v" "$p" "$s"
 printf 'ratio to perl %.2f (target <= 0.50)   ratio to sed %.2f (target <= 0.33)\n' \
   "$(ratio "$v" "$p")" "$(ratio "$v" "$s")"
+printf 'preview of the update %.3f s   update_bench %.3f s   ratio preview/update %.2f (target <= 0.60)\n' \
+  "$w" "$v" "$(ratio "$w" "$v")"
 
 # The same update on a corpus that differs in line ends or encoding.
 against_perl() {

@@ -1,7 +1,9 @@
 // Runs one update over every document of a folder and prints how many
-// documents and bytes it went through and how long it took.
+// documents and bytes it went through and how long it took.  With
+// --preview it runs the preview of that update instead, which writes
+// nothing, and also prints how many lines would change.
 //
-//   update_bench FOLDER SEARCH NEW
+//   update_bench [--preview] FOLDER SEARCH NEW
 
 #include <dirent.h>
 #include <sys/resource.h>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "engine/path_rules.h"
+#include "engine/preview.h"
 #include "engine/update_run.h"
 
 namespace {
@@ -52,10 +55,12 @@ bool IsDocumentName(const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::cerr << "usage: update_bench FOLDER SEARCH NEW\n";
+  const bool preview = argc == 5 && std::string(argv[1]) == "--preview";
+  if (argc != 4 && !preview) {
+    std::cerr << "usage: update_bench [--preview] FOLDER SEARCH NEW\n";
     return 2;
   }
+  argv += preview ? 1 : 0;
   std::setlocale(LC_ALL, "");
   const std::string folder = argv[1];
   DIR* dir = opendir(folder.c_str());
@@ -79,16 +84,27 @@ int main(int argc, char** argv) {
             [](const auto& a, const auto& b) { return a.name < b.name; });
 
   MessagesOnlyReporter reporter;
+  // Never freed: a window keeps its preview until it is closed, and the
+  // half a million lines of a large preview would time the allocator's
+  // freeing, not the preview.
+  static engine::Preview& foreseen = *new engine::Preview;
   const auto start = std::chrono::steady_clock::now();
-  const std::int32_t updated =
-      engine::UpdateRun(folder, entries, argv[2], argv[3], reporter);
+  std::int32_t updated = 0;
+  if (preview) {
+    engine::PreviewRun(folder, entries, argv[2], argv[3], &foreseen);
+    updated = static_cast<std::int32_t>(foreseen.changed_documents);
+  } else {
+    updated = engine::UpdateRun(folder, entries, argv[2], argv[3], reporter);
+  }
   const std::chrono::duration<double> seconds =
       std::chrono::steady_clock::now() - start;
 
   struct rusage usage;
   getrusage(RUSAGE_SELF, &usage);
-  std::printf(
-      "documents %zu updated %d bytes %lld seconds %.3f maxrss_kib %ld\n",
-      entries.size(), updated, bytes, seconds.count(), usage.ru_maxrss);
+  std::printf("documents %zu updated %d bytes %lld seconds %.3f maxrss_kib %ld",
+              entries.size(), updated, bytes, seconds.count(), usage.ru_maxrss);
+  if (preview) std::printf(" replacements %zu", foreseen.replacements);
+  std::printf("\n");
+  if (!foreseen.problem.empty()) std::cerr << foreseen.problem << "\n";
   return updated == static_cast<std::int32_t>(entries.size()) ? 0 : 1;
 }

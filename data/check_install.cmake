@@ -1,7 +1,8 @@
 # Installs the built program into a scratch prefix and checks that a
 # desktop finds everything: the entry's Exec names the installed
 # executable, its Icon names the installed icons, and the help file and
-# sample config.cfg lie in the data folder.
+# sample config.cfg lie in the data folder.  A file manager offers the
+# entry for folders and hands it the folder (%f).
 #   cmake -DBUILD_DIR=... -DPREFIX=... -P check_install.cmake
 
 file(REMOVE_RECURSE "${PREFIX}")
@@ -15,6 +16,10 @@ endif()
 set(entry "${PREFIX}/share/applications/vantrel.desktop")
 file(STRINGS "${entry}" exec_line REGEX "^Exec=")
 file(STRINGS "${entry}" icon_line REGEX "^Icon=")
+file(STRINGS "${entry}" mime_line REGEX "^MimeType=")
+if(NOT exec_line MATCHES " %f$" OR NOT mime_line MATCHES "[=;]inode/directory")
+  message(FATAL_ERROR "no folder for the entry: ${exec_line} ${mime_line}")
+endif()
 string(REGEX REPLACE "^Exec=([^ ]*).*" "\\1" exec "${exec_line}")
 string(REGEX REPLACE "^Icon=" "" icon "${icon_line}")
 

@@ -47,17 +47,18 @@ struct Preview {
   // to replace, too many entries...): the message the run would show, and
   // nothing else is filled.
   std::string problem;
-  std::size_t selected = 0;            // N: selected entries
-  std::size_t changed_documents = 0;   // M: documents that would change
-  std::size_t replacements = 0;        // R: lines that would change
-  bool stopped = false;                // stop was set before the end
+  std::size_t selected = 0;           // N: selected entries
+  std::size_t changed_documents = 0;  // M: documents that would change
+  std::size_t replacements = 0;       // R: lines that would change
+  bool stopped = false;               // stop was set before the end
   // Every selected entry, in list order (up to where it stopped).
   std::vector<PreviewDocument> documents;
 };
 
 // Fills *preview with what UpdateRun(folder, entries, searchText, newText)
 // would do now.  Writes nothing, takes no lock.  stop, when given, is read
-// before each entry.
+// before each entry.  fs is called from threads of the preview's own,
+// several at once.
 void PreviewRun(const std::string& folder, const Selection& entries,
                 const std::string& searchText, const std::string& newText,
                 Preview* preview, const std::atomic<bool>* stop = nullptr,

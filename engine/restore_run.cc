@@ -272,9 +272,14 @@ void RestoreRun(const std::string& typeText, const std::string& folder,
   BackupRestorer restorer(typeText, folder, fs);
   FailureReport failures;
   std::int32_t restored = 0;
+  bool stopped = false;
   reporter.setProgressRange(0, count);
   for (int i = 0; i < count; ++i) {
     reporter.setProgressValue(i);
+    if (reporter.stopRequested()) {
+      stopped = true;
+      break;
+    }
     const Entry& entry = entries[static_cast<std::size_t>(i)];
     if (!entry.selected) continue;
     const std::string backup = documentPath(folder, entry.name);
@@ -297,6 +302,14 @@ void RestoreRun(const std::string& typeText, const std::string& folder,
   }
   reporter.refreshList();
   reporter.setProgressValue(0);
+  if (stopped) {
+    reporter.showMessage("The restore was stopped. " +
+                             std::to_string(restored) +
+                             " archived files successfully restored; the "
+                             "other backups are unchanged.",
+                         "Stopped.");
+    return;
+  }
   reporter.showMessage(
       std::to_string(restored) + " archived files successfully restored.",
       "Complete.");

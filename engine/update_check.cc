@@ -5,24 +5,88 @@
 #include "engine/backup_record.h"
 #include "engine/path_rules.h"
 #include "engine/safe_replace.h"
+#include "engine/selection.h"
 
 namespace engine {
+
+std::unique_ptr<DocumentPlanner> ReadyUpdate(const std::string& search_text,
+                                             const std::string& new_text,
+                                             std::size_t entry_count,
+                                             std::string* problem,
+                                             std::string* title) {
+  *title = "Oops";
+  if (search_text.empty()) {
+    *problem = "Please enter the information you would like replaced.";
+    return nullptr;
+  }
+  if (new_text.empty()) {
+    *problem =
+        "Please enter the information you would like to replace it with.";
+    return nullptr;
+  }
+  std::unique_ptr<DocumentPlanner> planner =
+      DocumentPlanner::Create(search_text, new_text, problem);
+  if (!planner) return nullptr;
+  if (entry_count > kMaxSelectionEntries) {
+    *title = "Oops..";
+    *problem = "The list holds " + std::to_string(entry_count) +
+               " files, more than the 32767 that one update can take. "
+               "Nothing was changed.";
+    return nullptr;
+  }
+  return planner;
+}
 
 CheckResult UpdateCheck::Check(const std::string& document,
                                CheckedDocument* checked, std::string* why,
                                bool keep_changed_lines) {
   checked->document = document;
-  std::optional<std::string> backup = backupPath(document);
-  if (!backup) {
-    *why = "the name is too short to form a backup name";
+  if (!NameAllows(checked, why) || !Unclaimed(*checked, why) ||
+      !AttributesAllow(checked, why) || !NotHandled(*checked, why) ||
+      !ContentsAllow(planner_, checked, why, keep_changed_lines)) {
     return CheckResult::kRefused;
   }
-  checked->backup = *backup;
-  if (!Examine(checked, why, keep_changed_lines)) return CheckResult::kRefused;
   if (checked->plan.replacements == 0) return CheckResult::kTextNotFound;
   if (!BackupIsOurs(*checked, why)) return CheckResult::kRefused;
-  handled_.emplace(KeyOf(checked->attributes), document);
-  backups_.insert(checked->backup);
+  Remember(*checked);
+  return CheckResult::kWillChange;
+}
+
+void UpdateCheck::Examine(const std::string& document,
+                          const DocumentPlanner& planner,
+                          CheckedDocument* checked,
+                          bool keep_changed_lines) const {
+  checked->document = document;
+  std::string* why = &checked->refusal;
+  ExamineStep& at = checked->refused_at;
+  at = ExamineStep::kNone;
+  if (!NameAllows(checked, why)) {
+    at = ExamineStep::kName;
+  } else if (!AttributesAllow(checked, why)) {
+    at = ExamineStep::kAttributes;
+  } else if (!ContentsAllow(planner, checked, why, keep_changed_lines)) {
+    at = ExamineStep::kContents;
+  } else if (checked->plan.replacements > 0 && !BackupIsOurs(*checked, why)) {
+    at = ExamineStep::kBackup;
+  }
+}
+
+CheckResult UpdateCheck::Decide(CheckedDocument* checked, std::string* why) {
+  // The checks that remember earlier documents come between the others
+  // just where Check makes them, so that the first refusal is Check's.
+  const ExamineStep at = checked->refused_at;
+  auto refused = [&] {
+    *why = checked->refusal;
+    return CheckResult::kRefused;
+  };
+  if (at == ExamineStep::kName) return refused();
+  if (!Unclaimed(*checked, why)) return CheckResult::kRefused;
+  if (at == ExamineStep::kAttributes) return refused();
+  if (!NotHandled(*checked, why)) return CheckResult::kRefused;
+  if (at == ExamineStep::kContents) return refused();
+  if (checked->plan.replacements == 0) return CheckResult::kTextNotFound;
+  if (at == ExamineStep::kBackup) return refused();
+  Remember(*checked);
   return CheckResult::kWillChange;
 }
 
@@ -31,20 +95,37 @@ void UpdateCheck::NoteReplaced(const std::string& document,
   if (replaced.exists) handled_.emplace(KeyOf(replaced), document);
 }
 
-bool UpdateCheck::Examine(CheckedDocument* checked, std::string* why,
-                          bool keep_changed_lines) {
-  const std::string& document = checked->document;
-  FileAttributes& attributes = checked->attributes;
-  if (checked->backup == document) {
+void UpdateCheck::Remember(const CheckedDocument& checked) {
+  handled_.emplace(KeyOf(checked.attributes), checked.document);
+  backups_.insert(checked.backup);
+}
+
+bool UpdateCheck::NameAllows(CheckedDocument* checked, std::string* why) const {
+  std::optional<std::string> backup = backupPath(checked->document);
+  if (!backup) {
+    *why = "the name is too short to form a backup name";
+    return false;
+  }
+  checked->backup = *backup;
+  if (checked->backup == checked->document) {
     *why = "its name ends in \"bac\", so it would be its own backup";
     return false;
   }
-  if (backups_.count(checked->backup) != 0) {
-    *why = "its backup " + checked->backup +
-           " was already made for another document in this run";
-    return false;
-  }
-  Status status = fs_.GetAttributes(document, &attributes);
+  return true;
+}
+
+bool UpdateCheck::Unclaimed(const CheckedDocument& checked,
+                            std::string* why) const {
+  if (backups_.count(checked.backup) == 0) return true;
+  *why = "its backup " + checked.backup +
+         " was already made for another document in this run";
+  return false;
+}
+
+bool UpdateCheck::AttributesAllow(CheckedDocument* checked,
+                                  std::string* why) const {
+  FileAttributes& attributes = checked->attributes;
+  Status status = fs_.GetAttributes(checked->document, &attributes);
   if (!status.ok()) {
     *why = "the document could not be examined (" + status.reason() + ")";
     return false;
@@ -67,15 +148,26 @@ bool UpdateCheck::Examine(CheckedDocument* checked, std::string* why,
     *why = "the document is read-only";
     return false;
   }
-  auto earlier = handled_.find(KeyOf(attributes));
-  if (earlier != handled_.end()) {
-    *why = "it is the same file as " + earlier->second +
-           ", already changed in this run";
-    return false;
-  }
-  checked->target = document;
+  return true;
+}
+
+bool UpdateCheck::NotHandled(const CheckedDocument& checked,
+                             std::string* why) const {
+  auto earlier = handled_.find(KeyOf(checked.attributes));
+  if (earlier == handled_.end()) return true;
+  *why = "it is the same file as " + earlier->second +
+         ", already changed in this run";
+  return false;
+}
+
+bool UpdateCheck::ContentsAllow(const DocumentPlanner& planner,
+                                CheckedDocument* checked, std::string* why,
+                                bool keep_changed_lines) const {
+  FileAttributes& attributes = checked->attributes;
+  checked->target = checked->document;
+  Status status;
   if (attributes.isLink) {
-    status = fs_.ResolvePath(document, &checked->target);
+    status = fs_.ResolvePath(checked->document, &checked->target);
     if (!status.ok()) {
       *why = "the link could not be followed (" + status.reason() + ")";
       return false;
@@ -95,7 +187,7 @@ bool UpdateCheck::Examine(CheckedDocument* checked, std::string* why,
   attributes.modifiedNanoseconds = read.modifiedNanoseconds;
   attributes.hasExtendedAttributes = read.hasExtendedAttributes;
   try {
-    planner_.Plan(checked->contents, &checked->plan, keep_changed_lines);
+    planner.Plan(checked->contents, &checked->plan, keep_changed_lines);
   } catch (const std::bad_alloc&) {
     checked->contents = std::string();
     checked->plan = DocumentPlan();
@@ -110,7 +202,7 @@ bool UpdateCheck::Examine(CheckedDocument* checked, std::string* why,
 }
 
 bool UpdateCheck::BackupIsOurs(const CheckedDocument& checked,
-                               std::string* why) {
+                               std::string* why) const {
   const std::string& backup = checked.backup;
   FileAttributes existing;
   Status status = fs_.GetAttributes(backup, &existing);

@@ -4,10 +4,18 @@
 // replaced.  The update run writes what it decides; a preview shows it.  It
 // remembers the files and backup names of the documents it has passed, so
 // that one run changes a file at most once.
+//
+// Check makes every check of a document in turn.  A preview, which writes
+// nothing, may instead have several threads Examine documents (the checks
+// that need no memory of the documents before) and then Decide on each in
+// the order of the list; the two together refuse what Check refuses, for
+// the same reason.
 
 #ifndef VANTREL_ENGINE_UPDATE_CHECK_H_
 #define VANTREL_ENGINE_UPDATE_CHECK_H_
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -17,6 +25,9 @@
 
 namespace engine {
 
+// The checks that need no memory of earlier documents, in Check's order.
+enum class ExamineStep { kNone, kName, kAttributes, kContents, kBackup };
+
 // One document as the checks found it.
 struct CheckedDocument {
   std::string document;  // as listed
@@ -25,9 +36,22 @@ struct CheckedDocument {
   FileAttributes attributes;
   std::string contents;  // the bytes the plan was made from
   DocumentPlan plan;
+  // Set by Examine: the check that refused the document, and why.
+  ExamineStep refused_at = ExamineStep::kNone;
+  std::string refusal;
 };
 
 enum class CheckResult { kWillChange, kTextNotFound, kRefused };
+
+// Readies the planner for an update of entry_count entries with these texts.
+// Refuses what the update refuses, in the same order, so that a preview
+// refuses exactly the runs the update would: then returns nullptr with
+// *problem and *title set to the message box the update shows.
+std::unique_ptr<DocumentPlanner> ReadyUpdate(const std::string& search_text,
+                                             const std::string& new_text,
+                                             std::size_t entry_count,
+                                             std::string* problem,
+                                             std::string* title);
 
 class UpdateCheck {
  public:
@@ -39,6 +63,16 @@ class UpdateCheck {
   // that will change is remembered for the checks of the later ones.
   CheckResult Check(const std::string& document, CheckedDocument* checked,
                     std::string* why, bool keep_changed_lines = false);
+
+  // Makes the checks of Check that need no memory of earlier documents,
+  // planning with planner, and leaves the outcome in *checked for Decide.
+  // Several threads may examine at once, each with a planner of its own,
+  // when the file system allows calls from several threads.
+  void Examine(const std::string& document, const DocumentPlanner& planner,
+               CheckedDocument* checked, bool keep_changed_lines) const;
+  // What Check would give for a document that Examine has filled, given
+  // the documents decided before it; documents come in list order.
+  CheckResult Decide(CheckedDocument* checked, std::string* why);
 
   // Remembers that document's file now has the identity of replaced (a
   // replace makes a new file), so that its other names are known too.
@@ -61,9 +95,18 @@ class UpdateCheck {
     return {attributes.device, attributes.inode};
   }
 
-  bool Examine(CheckedDocument* checked, std::string* why,
-               bool keep_changed_lines);
-  bool BackupIsOurs(const CheckedDocument& checked, std::string* why);
+  // The checks, in Check's order; each returns false with *why set to
+  // refuse the document.  Unclaimed and NotHandled ask the memory of the
+  // documents before; the others need none.
+  bool NameAllows(CheckedDocument* checked, std::string* why) const;
+  bool Unclaimed(const CheckedDocument& checked, std::string* why) const;
+  bool AttributesAllow(CheckedDocument* checked, std::string* why) const;
+  bool NotHandled(const CheckedDocument& checked, std::string* why) const;
+  bool ContentsAllow(const DocumentPlanner& planner, CheckedDocument* checked,
+                     std::string* why, bool keep_changed_lines) const;
+  bool BackupIsOurs(const CheckedDocument& checked, std::string* why) const;
+  // Remembers a document that will change.
+  void Remember(const CheckedDocument& checked);
 
   const DocumentPlanner& planner_;
   FileSystem& fs_;

@@ -235,36 +235,24 @@ void BatchedUpdater::Finish() {
   for (const std::string& folder : replaced_in_) fs_.SyncFolder(folder);
 }
 
+// After a run that changed documents: the window's idle state.
+void ShowIdle(RunReporter& reporter) {
+  reporter.disableUpdate();
+  reporter.showWorkingOn(kIdle);
+  reporter.showOperation("Completed.");
+}
+
 }  // namespace
 
 std::int32_t UpdateRun(const std::string& folder, const Selection& entries,
                        const std::string& searchText,
                        const std::string& newText, RunReporter& reporter,
                        FileSystem& fs) {
-  if (searchText.empty()) {
-    reporter.showMessage(
-        "Please enter the information you would like replaced.", "Oops");
-    return 0;
-  }
-  if (newText.empty()) {
-    reporter.showMessage(
-        "Please enter the information you would like to replace it with.",
-        "Oops");
-    return 0;
-  }
-  std::string problem;
+  std::string problem, title;
   std::unique_ptr<DocumentPlanner> planner =
-      DocumentPlanner::Create(searchText, newText, &problem);
+      ReadyUpdate(searchText, newText, entries.size(), &problem, &title);
   if (!planner) {
-    reporter.showMessage(problem, "Oops");
-    return 0;
-  }
-  if (entries.size() > kMaxSelectionEntries) {
-    reporter.showMessage(
-        "The list holds " + std::to_string(entries.size()) +
-            " files, more than the 32767 that one update can take. Nothing "
-            "was changed.",
-        "Oops..");
+    reporter.showMessage(problem, title);
     return 0;
   }
   std::unique_ptr<FolderLock> lock;
@@ -285,9 +273,14 @@ std::int32_t UpdateRun(const std::string& folder, const Selection& entries,
   BatchedUpdater updater(*planner, reporter, fs, failures);
   std::int32_t updated = 0;
   int not_found = 0;
+  bool stopped = false;
   reporter.setProgressRange(0, count);
   for (int i = 0; i < count; ++i) {
     reporter.setProgressValue(i);
+    if (reporter.stopRequested()) {
+      stopped = true;
+      break;
+    }
     const Entry& entry = entries[static_cast<std::size_t>(i)];
     if (!entry.selected) continue;
     const Outcome outcome = updater.Prepare(documentPath(folder, entry.name));
@@ -306,7 +299,14 @@ std::int32_t UpdateRun(const std::string& folder, const Selection& entries,
             "complete backup beside it."),
         "Oops..");
   }
-  if (updated > 0) {
+  if (stopped) {
+    reporter.setProgressValue(0);
+    reporter.showMessage("The update was stopped. Successfully updated " +
+                             std::to_string(updated) +
+                             " documents; the other documents are unchanged.",
+                         "Stopped.");
+    if (updated > 0) ShowIdle(reporter);
+  } else if (updated > 0) {
     std::string prompt = "Successfully updated " + std::to_string(updated) +
                          " documents. Backup copies of each file archived "
                          "successfully.";
@@ -318,9 +318,7 @@ std::int32_t UpdateRun(const std::string& folder, const Selection& entries,
     reporter.setProgressValue(count);
     reporter.showMessage(prompt, "Job Complete.");
     reporter.setProgressValue(0);
-    reporter.disableUpdate();
-    reporter.showWorkingOn(kIdle);
-    reporter.showOperation("Completed.");
+    ShowIdle(reporter);
   } else if (!failures.empty()) {
     // "No files selected" or "not found" would be untrue here.
     reporter.setProgressValue(0);

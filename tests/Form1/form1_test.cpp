@@ -4,6 +4,7 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <QTextBrowser>
+#include <algorithm>
 
 #include "Form1/form1_test_support.h"
 #include "ui/browser/drive_list.h"
@@ -37,7 +38,11 @@ class Form1Test : public QObject {
   void typicalSessionFromTheStartToDone();
   void lineBreaksReachTheRunAsCrLf();
   void browsingKeepsDriveFoldersAndFilesAgreeing();
-  void helpShowsTheFileOrWhereItLooked();
+  void helpShowsWhereItLookedWhenMissing();
+  void duringARunOnlyStopGetsThrough_data();
+  void duringARunOnlyStopGetsThrough();
+  void startsAtAFolderArgument_data();
+  void startsAtAFolderArgument();
 };
 
 void Form1Test::typicalSessionFromTheStartToDone() {
@@ -200,24 +205,101 @@ void Form1Test::browsingKeepsDriveFoldersAndFilesAgreeing() {
   QVERIFY(agree());
 }
 
-void Form1Test::helpShowsTheFileOrWhereItLooked() {
+void Form1Test::helpShowsWhereItLookedWhenMissing() {
   Scratch s;
   QVERIFY(s.dir.mkpath("one/VANTREL.hlp"));  // a folder is no help file
-  makeFiles(s.dir, {"VANTREL.hlp"}, "<h1>Marker contents</h1>");
-  auto shown = [](const HelpWindow& window) {
-    return window.findChild<QTextBrowser*>("HelpText")->toPlainText();
-  };
-  QVERIFY(QDir::setCurrent(s.dir.path()));
-  HelpWindow present;  // looks in the current folder first
-  QCOMPARE(present.file(), s.dir.filePath("VANTREL.hlp"));
-  QVERIFY(shown(present).contains("Marker contents"));
-
   const QString one = s.dir.filePath("one"), two = s.dir.filePath("two");
   HelpWindow missing({one, two});
+  const QString shown =
+      missing.findChild<QTextBrowser*>("HelpText")->toPlainText();
   QVERIFY(missing.file().isEmpty());
-  QVERIFY2(shown(missing).contains("VANTREL.hlp") &&
-               shown(missing).contains(one) && shown(missing).contains(two),
-           qPrintable(shown(missing)));
+  QVERIFY2(shown.contains("VANTREL.hlp") && shown.contains(one) &&
+               shown.contains(two),
+           qPrintable(shown));
+}
+
+void Form1Test::duringARunOnlyStopGetsThrough_data() {
+  QTest::addColumn<bool>("escape");  // else the Stop button
+  QTest::newRow("Stop button") << false;
+  QTest::newRow("Escape") << true;
+}
+
+// During a run only Stop, the button or Escape, gets through: it ends the
+// run after the first document and leaves the others as they were.
+void Form1Test::duringARunOnlyStopGetsThrough() {
+  QFETCH(bool, escape);
+  Scratch s;
+  makeFiles(s.dir, {"a.htm", "b.htm", "c.htm"}, "cat\r\n");
+  QVERIFY(QDir::setCurrent(s.dir.path()));
+  MainWindowOf<BusyUser<Form1>> w;
+  for (int i = 0; i < 3; ++i) w.files()->setSelected(i, true);
+  w.text("Text1")->setPlainText("cat");
+  w.text("Text2")->setPlainText("dog");
+  auto* stop = w.get<QPushButton>("CommandStop");
+  auto showsStop = [&] {
+    return !stop->isHidden() && w.get<QPushButton>("Command6")->isHidden();
+  };
+  QVERIFY(!showsStop());
+  QList<bool> seen;  // Stop shown, close refused, input held back
+  w.form.atFirstDocument = [&] {
+    seen << showsStop() << !w.form.close();
+    QTest::keyClicks(w.text("Text1"), "x");
+    QTest::mouseClick(w.get<QPushButton>("Command2"), Qt::LeftButton);
+    QTest::keyClick(&w.form, Qt::Key_C, Qt::AltModifier);  // &Change page
+    seen << (w.text("Text1")->toPlainText() == "cat" &&
+             w.tabs()->currentIndex() == 3 &&
+             std::ranges::count_if(QApplication::topLevelWidgets(),
+                                   &QWidget::isVisible) == 1);
+    if (escape)
+      QTest::keyClick(w.get<QPushButton>("Command5"), Qt::Key_Escape);
+    else
+      QTest::mouseClick(stop, Qt::LeftButton);
+  };
+  CaughtMessages messages;
+  w.press("Command5", 3);
+  QCOMPARE(seen, (QList<bool>{true, true, true}));
+  QCOMPARE(messages.titles, QStringList{"Stopped."});
+  QCOMPARE(files(s.dir),
+           "a.bac=cat\r\n a.htm=dog\r\n b.htm=cat\r\n c.htm=cat\r\n");
+  QVERIFY(w.form.isVisible() && !showsStop());
+}
+
+void Form1Test::startsAtAFolderArgument_data() {
+  QTest::addColumn<QString>("argument");  // as typed in the folder "here"
+  QTest::addColumn<QString>("shown");
+  QTest::addColumn<int>("messages");
+  QTest::newRow("folder") << "../site/web"
+                          << "site/web" << 0;
+  QTest::newRow("missing") << "../gone"
+                           << "here" << 1;
+  QTest::newRow("file") << "../site/web/index.htm"
+                        << "here" << 1;
+}
+
+// As app/main.cpp starts it; the restore window opens where it is.
+void Form1Test::startsAtAFolderArgument() {
+  QFETCH(QString, argument);
+  QFETCH(QString, shown);
+  QFETCH(int, messages);
+  Scratch s;
+  QVERIFY(s.dir.mkpath("here") && s.dir.mkpath("site/web"));
+  makeFiles(QDir(s.dir.filePath("site/web")), {"index.htm"});
+  QVERIFY(QDir::setCurrent(s.dir.filePath("here")));
+  CaughtMessages told;
+  MainWindow w;
+  w.form.openFolder(argument);
+  const QString folder = s.dir.filePath(shown);
+  QCOMPARE(told.prompts.size(), messages);
+  QCOMPARE(w.get<FolderList>("Dir1")->path(), folder);
+  QCOMPARE(w.files()->path(), folder);
+  QCOMPARE(w.get<DriveList>("dir")->drive(),
+           browser::driveOf(folder, browser::localDrives()));
+  w.press("Command6", 3);
+  QWidgetList restore = QApplication::topLevelWidgets();
+  restore.removeIf([](QWidget* top) { return top->objectName() != "Form5"; });
+  QCOMPARE(restore.size(), 1);
+  QCOMPARE(restore[0]->findChild<FileList*>("File1")->path(), folder);
+  delete restore[0];
 }
 
 QTEST_MAIN(Form1Test)

@@ -1,4 +1,5 @@
-// A main window under test: shown offscreen, its controls found by name.
+// A main window under test: shown offscreen, its controls found by name;
+// and a run window whose user acts in the middle of a run.
 
 #ifndef VANTREL_TESTS_FORM1_FORM1_TEST_SUPPORT_H_
 #define VANTREL_TESTS_FORM1_FORM1_TEST_SUPPORT_H_
@@ -8,23 +9,50 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QTabWidget>
+#include <atomic>
+#include <functional>
 
 #include "browser/browser_test_support.h"
 #include "ui/Form1/form1.h"
 #include "ui/browser/file_list.h"
+#include "ui/widgets/run_worker.h"
 
 namespace testing_support {
 
-struct MainWindow {
-  MainWindow() {
+// A run window on which a user acts once its run is past the first
+// document; the run waits for that before its second entry.
+template <typename Window>
+class BusyUser : public Window {
+ public:
+  std::function<void()> atFirstDocument;
+  void setProgressValue(int value) override {
+    Window::setProgressValue(value);
+    if (value != 1 || !atFirstDocument) return;
+    std::exchange(atFirstDocument, nullptr)();
+    acted_.release();
+  }
+  bool stopRequested() override {  // on the run's thread
+    if (++asked_ == 2) acted_.tryAcquire(1, 60000);
+    return false;
+  }
+
+ private:
+  QSemaphore acted_;
+  std::atomic<int> asked_ = 0;
+};
+
+template <typename Window = Form1>
+struct MainWindowOf {
+  MainWindowOf() {
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) qFatal("no window");
   }
 
   template <typename T = QWidget>
   T* get(const char* name) const {
-    T* child = form.findChild<T*>(QLatin1String(name));
+    T* child = form.template findChild<T*>(QLatin1String(name));
     if (!child) qFatal("no control %s", name);
     return child;
   }
@@ -35,10 +63,12 @@ struct MainWindow {
   QTabWidget* tabs() const { return get<QTabWidget>("SSIndexTab1"); }
   QProgressBar* progress() const { return get<QProgressBar>("ProgressBar1"); }
   FileList* files() const { return get<FileList>("File1"); }
-  // Presses a button, first showing the page that holds it.
+  // Presses a button, first showing the page that holds it, and waits for
+  // the end of the run it may have started.
   void press(const char* name, int page = -1) const {
     if (page >= 0) tabs()->setCurrentIndex(page);
     QTest::mouseClick(get<QPushButton>(name), Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([] { return !RunWorker::anyRunning(); }, 60000));
   }
   // The status lines, the bar and the Update button at a glance.
   QString state() const {
@@ -47,8 +77,9 @@ struct MainWindow {
            (get<QPushButton>("Command5")->isEnabled() ? "Update" : "no Update");
   }
 
-  Form1 form;
+  Window form;
 };
+using MainWindow = MainWindowOf<>;
 
 }  // namespace testing_support
 

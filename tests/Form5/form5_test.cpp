@@ -10,14 +10,19 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QtTest>
 #include <functional>
 
+#include "tests/Form1/form1_test_support.h"
 #include "tests/Form5/restore_test_support.h"
 #include "ui/Form1/form1.h"
 #include "ui/browser/file_list.h"
 #include "ui/browser/folder_list.h"
+#include "ui/widgets/run_worker.h"
 
 using restore_test::CurrentFolder;
 using restore_test::namesIn;
@@ -64,8 +69,9 @@ struct Restore {
       files->setSelected(listed().indexOf(name), true);
   }
   // Presses Restore and answers each message box the run opens, after
-  // atMessage has looked at the window.  Returns "title|text" of each box,
-  // as long as it is a plain information box that blocks every window.
+  // atMessage has looked at the window, until the run has ended.  Returns
+  // "title|text" of each box, as long as it is a plain information box
+  // that blocks every window.
   QStringList pressRestore(const std::function<void()>& atMessage = {}) {
     QStringList shown;
     QTimer answer;
@@ -83,6 +89,8 @@ struct Restore {
     // With the mouse, which takes the focus from the type box.
     QTest::mouseClick(window->findChild<QPushButton*>("Command1"),
                       Qt::LeftButton);
+    if (!QTest::qWaitFor([] { return !RunWorker::anyRunning(); }, 60000))
+      shown << "still running";
     return shown;
   }
 };
@@ -164,6 +172,63 @@ class Form5Test : public QObject {
                           "notes.txt", "pagebac"}));
     QCOMPARE(readFile(here.file("web/about.HTM")), "saved about.bac");
     QCOMPARE(readFile(here.file("web/news.HTM")), "saved news.bac");
+  }
+
+  // During a run Escape stops it rather than closing the window; the
+  // backups after the first stay.
+  void escapeStopsARun() {
+    CurrentFolder here;
+    QVERIFY(here.ok());
+    for (const char* name : {"a.bac", "b.bac", "c.bac"})
+      QVERIFY(writeFile(here.file(name), name));
+    testing_support::BusyUser<Form5> window;
+    window.atFirstDocument = [&] { QTest::keyClick(&window, Qt::Key_Escape); };
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    Restore w{&window};
+    w.select({"a.bac", "b.bac", "c.bac"});
+    w.type->setCurrentIndex(w.type->findText("HTM"));
+    const QStringList shown = w.pressRestore();
+    QVERIFY2(shown.size() == 1 && shown[0].startsWith("Stopped.|"),
+             qPrintable(shown.join('\n')));
+    QCOMPARE(namesIn(here.path()), (QStringList{"a.HTM", "b.bac", "c.bac"}));
+    QVERIFY(window.isVisible());
+  }
+
+  // F1 shows the one help window at its contents, from the main window and
+  // from the restore window.  Escape closes the help, About and restore
+  // windows, never the main window.
+  void keysForHelpAndClosing() {
+    CurrentFolder here;
+    QByteArray help = "<a name=\"contents\"></a><h1>Contents</h1>";
+    for (int i = 0; i < 200; ++i) help += "<p>topic</p>";
+    QVERIFY(here.ok() && writeFile(here.file("VANTREL.hlp"), help));
+    Form1 main;
+    main.show();
+    press(&main, "Command6");
+    press(&main, "Command2");
+    QPointer<QWidget> restore = openWindow("Form5"),
+                      about = openWindow("Form2");
+    QStringList shown;  // the help's top line, after F1 from each window
+    for (QWidget* window : {static_cast<QWidget*>(&main), restore.data()}) {
+      window->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(window));
+      QTest::keyClick(window, Qt::Key_F1);
+      QVERIFY(openWindow("HelpWindow"));
+      auto* text = openWindow("HelpWindow")->findChild<QTextBrowser*>();
+      shown << text->cursorForPosition({0, 0}).block().text();
+      text->verticalScrollBar()->setValue(text->verticalScrollBar()->maximum());
+    }
+    QCOMPARE(shown, (QStringList{"Contents", "Contents"}));
+    QPointer<QWidget> helpWindow = openWindow("HelpWindow");
+    for (QWidget* window : {helpWindow.data(), about.data(), restore.data(),
+                            static_cast<QWidget*>(&main)}) {
+      window->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(window));
+      QTest::keyClick(window, Qt::Key_Escape);
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    QVERIFY(!helpWindow && !about && !restore && main.isVisible());
   }
 
   // The main window opens one restore window and one About window and

@@ -126,7 +126,9 @@ LoggingFileSystem::LoggingFileSystem(int fail_at)
 
 bool LoggingFileSystem::Fails(const std::string& operation,
                               const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
   log.push_back(operation + " " + ShortName(path));
+  if (on_call) on_call(log.back());
   if (static_cast<int>(log.size()) - 1 != fail_at_) return false;
   fault_injected = true;
   return true;

@@ -6,7 +6,9 @@
 #ifndef VANTREL_TESTS_ENGINE_TEST_SUPPORT_H_
 #define VANTREL_TESTS_ENGINE_TEST_SUPPORT_H_
 
+#include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -49,7 +51,9 @@ class RecordingReporter : public engine::RunReporter {
                    const std::string& title) override;
   void disableUpdate() override;
   void refreshList() override;
+  bool stopRequested() override { return stop_requested; }
 
+  bool stop_requested = false;  // what stopRequested answers
   std::vector<std::string> calls;
   std::vector<std::string> messages;  // "title|prompt"
 };
@@ -57,7 +61,8 @@ class RecordingReporter : public engine::RunReporter {
 // Logs "operation name" for each call ("sync tmp", "rename a.htm"; the
 // engine's temporary files are all called "tmp") and, when asked, fails the
 // call that the log numbers fail_at (counted from 0).  A failed append
-// writes half its data first, as a full disk would.
+// writes half its data first, as a full disk would.  on_call lets a test
+// act at a chosen moment of a run (ask it to stop, say).
 class LoggingFileSystem : public engine::ForwardingFileSystem {
  public:
   using Status = engine::Status;
@@ -112,7 +117,7 @@ class LoggingFileSystem : public engine::ForwardingFileSystem {
                                  : Forward().LockFolder(folder, lock);
   }
 
-  // Logs the call; true when it is to fail.
+  // Logs the call; true when it is to fail.  Safe from several threads.
   bool Fails(const std::string& operation, const std::string& path);
   // Where the first log entry that starts with prefix stands.
   std::ptrdiff_t Position(const std::string& prefix) const;
@@ -122,10 +127,13 @@ class LoggingFileSystem : public engine::ForwardingFileSystem {
 
   std::vector<std::string> log;
   bool fault_injected = false;
+  // Called with each log entry as it is made, before the call goes on.
+  std::function<void(const std::string& entry)> on_call;
 
  private:
   engine::FileSystem& Forward() { return target(); }
   int fail_at_;
+  std::mutex mutex_;
 };
 
 }  // namespace testing_support

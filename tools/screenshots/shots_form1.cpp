@@ -1,13 +1,16 @@
 // Saves the main window on each of its four pages as
 // <folder>/form1-page0.png .. form1-page3.png, as a user preparing the
 // typical update would see it: a folder "web" of a few documents, two of
-// them selected, and the two texts typed.
+// them selected, and the two texts typed.  Then the last page once more in
+// a dark theme, as form1-dark.png.
 
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QPalette>
 #include <QPlainTextEdit>
+#include <QStyleFactory>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -35,6 +38,36 @@ bool makeSampleSite(const QDir& base) {
     file.write("<html><body>The cat sat on the mat.</body></html>\r\n");
   }
   return QDir::setCurrent(base.filePath(QStringLiteral("web")));
+}
+
+// A dark theme as a user might set one: light text on dark grey, with the
+// link colour left at the light theme's blue, which the window must still
+// make readable.
+QPalette darkPalette() {
+  const QColor window(45, 45, 48), base(30, 30, 32), text(232, 232, 232),
+      faint(128, 128, 128);
+  QPalette palette = QApplication::palette();
+  palette.setColor(QPalette::Window, window);
+  palette.setColor(QPalette::WindowText, text);
+  palette.setColor(QPalette::Base, base);
+  palette.setColor(QPalette::AlternateBase, window);
+  palette.setColor(QPalette::Text, text);
+  palette.setColor(QPalette::Button, window);
+  palette.setColor(QPalette::ButtonText, text);
+  palette.setColor(QPalette::ToolTipBase, window);
+  palette.setColor(QPalette::ToolTipText, text);
+  palette.setColor(QPalette::Highlight, QColor(42, 130, 218));
+  palette.setColor(QPalette::HighlightedText, Qt::white);
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    palette.setColor(QPalette::Disabled, role, faint);
+  return palette;
+}
+
+bool save(QWidget* window, const QDir& out, const QString& name) {
+  settle();
+  if (window->grab().save(out.filePath(name))) return true;
+  std::fprintf(stderr, "cannot write %s\n", qPrintable(out.filePath(name)));
+  return false;
 }
 
 }  // namespace
@@ -65,14 +98,11 @@ int main(int argc, char* argv[]) {
   auto* tabs = form.findChild<QTabWidget*>(QStringLiteral("SSIndexTab1"));
   for (int page = 0; page < tabs->count(); ++page) {
     tabs->setCurrentIndex(page);
-    settle();
-    const QPixmap shot = form.grab();
-    const QString name =
-        out.filePath(QStringLiteral("form1-page%1.png").arg(page));
-    if (!shot.save(name)) {
-      std::fprintf(stderr, "cannot write %s\n", qPrintable(name));
+    if (!save(&form, out, QStringLiteral("form1-page%1.png").arg(page)))
       return 1;
-    }
   }
+  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  QApplication::setPalette(darkPalette());
+  if (!save(&form, out, QStringLiteral("form1-dark.png"))) return 1;
   return 0;
 }

@@ -19,6 +19,7 @@
 #include "ui/Form2/form2.h"
 #include "ui/Form5/form5.h"
 #include "ui/browser/file_list.h"
+#include "ui/widgets/run_worker.h"
 
 namespace {
 
@@ -119,6 +120,8 @@ int main(int argc, char* argv[]) {
   });
   closer.start(200);
   restore->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+  while (RunWorker::anyRunning())
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   closer.stop();
   settle();
   if (!save(restore, out, "form5-after.png")) return 1;

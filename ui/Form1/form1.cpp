@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextDocument>
 
 #include "data/images/vantrel_images.h"
@@ -20,6 +21,7 @@
 #include "ui/browser/message_box.h"
 #include "ui/help/help_window.h"
 #include "ui/widgets/progress_bar.h"
+#include "ui/widgets/run_worker.h"
 
 using wizard::twips;
 
@@ -63,7 +65,8 @@ Form1::Form1(QWidget* parent)
       introduction_(new IntroductionFrame),
       selectFiles_(new SelectFilesFrame),
       change_(new ChangeFrame),
-      update_(new UpdateFrame) {
+      update_(new UpdateFrame),
+      runner_(new RunWorker(*this, this)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Vantrel!"));
   setWindowIcon(vantrelIcon());
@@ -85,6 +88,10 @@ Form1::Form1(QWidget* parent)
   exit_ = wizard::addButton(this, "Command1", twips(6240, 4200, 1455, 375),
                             tr("&Exit"));
   setUpFocusOrder();
+  auto* helpKey = new QShortcut(QKeySequence::HelpContents, this);
+  runner_->setObjectName(QStringLiteral("UpdateRunner"));
+  // Stop is the one control a run leaves usable.
+  runner_->allowDuringRun(update_->stop());
 
   connect(exit_, &QPushButton::clicked, this, &Form1::Command1_Click);
   connect(about_, &QPushButton::clicked, this, &Form1::Command2_Click);
@@ -92,6 +99,11 @@ Form1::Form1(QWidget* parent)
   connect(update_->update(), &QPushButton::clicked, this,
           &Form1::Command5_Click);
   connect(update_->undo(), &QPushButton::clicked, this, &Form1::Command6_Click);
+  connect(update_->stop(), &QPushButton::clicked, runner_,
+          &RunWorker::requestStop);
+  connect(helpKey, &QShortcut::activated, this, &Form1::Command4_Click);
+  connect(runner_, &RunWorker::started, this, &Form1::runStarted);
+  connect(runner_, &RunWorker::finished, this, &Form1::runFinished);
   connect(selectFiles_->drives(), &DriveList::changed, this,
           &Form1::dir_Change);
   connect(selectFiles_->folders(), &FolderList::changed, this,
@@ -101,7 +113,10 @@ Form1::Form1(QWidget* parent)
   Form_Load();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+  // A run still going on reports to this window until it has stopped.
+  delete runner_;
+}
 
 void Form1::Form_Load() {
   tabs_->setCurrentIndex(0);
@@ -112,16 +127,39 @@ void Form1::Command1_Click() { close(); }
 
 void Form1::Command2_Click() { showOnce(aboutWindow_); }
 
-void Form1::Command4_Click() { showOnce(helpWindow_); }
+void Form1::Command4_Click() { HelpWindow::showContents(); }
 
 void Form1::Command5_Click() {
-  engine::UpdateRun(
-      ui::toPathBytes(selectFiles_->folders()->path()).toStdString(),
-      selectFiles_->files()->selection(), runText(change_->searchText()),
-      runText(change_->newText()), *this);
+  // The run works on what the window shows at the click.
+  const std::string folder =
+      ui::toPathBytes(selectFiles_->folders()->path()).toStdString();
+  const engine::Selection entries = selectFiles_->files()->selection();
+  const std::string searchText = runText(change_->searchText());
+  const std::string newText = runText(change_->newText());
+  runner_->start([=](engine::RunReporter& reporter) {
+    engine::UpdateRun(folder, entries, searchText, newText, reporter);
+  });
 }
 
-void Form1::Command6_Click() { showOnce(restoreWindow_); }
+void Form1::Command6_Click() {
+  const bool opening = !restoreWindow_;
+  showOnce(restoreWindow_);
+  if (opening) restoreWindow_->openFolder(selectFiles_->folders()->path());
+}
+
+void Form1::openFolder(const QString& folder) {
+  selectFiles_->folders()->setPath(folder);
+}
+
+void Form1::runStarted() {
+  update_->update()->setEnabled(false);
+  update_->showRunning(true);
+}
+
+void Form1::runFinished() {
+  update_->showRunning(false);
+  update_->update()->setEnabled(updateEnabled_);
+}
 
 void Form1::dir_Change() {
   selectFiles_->folders()->setPath(selectFiles_->drives()->drive());
@@ -132,24 +170,22 @@ void Form1::Dir1_Change() {
 }
 
 void Form1::showWorkingOn(const std::string& text) {
-  update_->workingOn()->setText(ui::fromPathBytes(QByteArray::fromStdString(text)));
-  update_->workingOn()->repaint();
+  update_->workingOn()->setText(
+      ui::fromPathBytes(QByteArray::fromStdString(text)));
 }
 
 void Form1::showOperation(const std::string& text) {
-  update_->operation()->setText(ui::fromPathBytes(QByteArray::fromStdString(text)));
-  update_->operation()->repaint();
+  update_->operation()->setText(
+      ui::fromPathBytes(QByteArray::fromStdString(text)));
 }
 
 void Form1::setProgressRange(int minimum, int maximum) {
   update_->progress()->setMinimum(minimum);
   update_->progress()->setMaximum(maximum);
-  update_->progress()->repaint();
 }
 
 void Form1::setProgressValue(int value) {
   update_->progress()->setValue(value);
-  update_->progress()->repaint();
 }
 
 void Form1::showMessage(const std::string& prompt, const std::string& title) {
@@ -165,18 +201,22 @@ void Form1::disableUpdate() {
 void Form1::refreshList() {}
 
 void Form1::setUpFocusOrder() {
+  // One chain through every page: Tab skips the controls of the pages not
+  // shown, so each page is visited from the tab row down, in reading order,
+  // and then the buttons under it.
   const QList<QWidget*> order = {tabs_,
-                                 exit_,
-                                 about_,
-                                 help_,
                                  introduction_->picture(),
-                                 selectFiles_->drives(),
                                  selectFiles_->folders(),
+                                 selectFiles_->drives(),
                                  selectFiles_->files(),
                                  change_->searchText(),
                                  change_->newText(),
                                  update_->update(),
-                                 update_->undo()};
+                                 update_->stop(),
+                                 update_->undo(),
+                                 about_,
+                                 help_,
+                                 exit_};
   for (int i = 1; i < order.size(); ++i)
     QWidget::setTabOrder(order[i - 1], order[i]);
 }

@@ -1,6 +1,8 @@
 // Form1 is the main window: a four-page wizard that leads the user from
 // picking documents to an update run, and the reporter of every run it
-// starts.  It keeps nothing of its own beyond what its controls show.
+// starts.  The run works on a thread of its own while the window shows its
+// progress and offers Stop.  F1 shows the help.  It keeps nothing of its
+// own beyond what its controls show.
 
 #ifndef VANTREL_UI_FORM1_FORM1_H_
 #define VANTREL_UI_FORM1_FORM1_H_
@@ -14,10 +16,10 @@
 class ChangeFrame;
 class Form2;
 class Form5;
-class HelpWindow;
 class IndexTab;
 class IntroductionFrame;
 class QPushButton;
+class RunWorker;
 class SelectFilesFrame;
 class UpdateFrame;
 
@@ -28,8 +30,12 @@ class Form1 : public QWidget, public engine::RunReporter {
   explicit Form1(QWidget* parent = nullptr);
   ~Form1() override;
 
-  // engine::RunReporter.  Each takes effect on screen before it returns:
-  // a run holds the window's thread, so nothing else would repaint.
+  // Moves the drive, folder and file lists to folder; a folder that cannot
+  // be opened is told to the user and the lists stay where they are.
+  void openFolder(const QString& folder);
+
+  // engine::RunReporter, called on the window's thread with what the run
+  // reported on its own.
   void showWorkingOn(const std::string& text) override;
   void showOperation(const std::string& text) override;
   void setProgressRange(int minimum, int maximum) override;
@@ -48,6 +54,8 @@ class Form1 : public QWidget, public engine::RunReporter {
   void Command6_Click();
   void dir_Change();
   void Dir1_Change();
+  void runStarted();
+  void runFinished();
 
   void setUpFocusOrder();
 
@@ -59,11 +67,11 @@ class Form1 : public QWidget, public engine::RunReporter {
   QPushButton* about_;
   QPushButton* help_;
   QPushButton* exit_;
+  RunWorker* runner_;
 
   bool updateEnabled_ = true;
   QPointer<Form2> aboutWindow_;
   QPointer<Form5> restoreWindow_;
-  QPointer<HelpWindow> helpWindow_;
 };
 
 #endif  // VANTREL_UI_FORM1_FORM1_H_

@@ -1,8 +1,11 @@
 #include "ui/Form1/wizard_pages.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
+#include <cmath>
 
 #include "data/images/vantrel_images.h"
 #include "ui/Form1/wizard_layout.h"
@@ -33,10 +36,36 @@ QPlainTextEdit* addTextBox(QWidget* frame, const char* name,
   return box;
 }
 
-void makeBlue(QLabel* label) {
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
-  label->setPalette(palette);
+// Relative luminance and contrast ratio as WCAG defines them.
+double luminance(const QColor& colour) {
+  auto linear = [](double channel) {
+    return channel <= 0.03928 ? channel / 12.92
+                              : std::pow((channel + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+         0.0722 * linear(colour.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b) {
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The captions were blue on a light window.  The theme's link colour keeps
+// that look; where it is too faint on the theme's window (a dark theme that
+// keeps the light theme's blue), it is made lighter, or darker on a light
+// window, until it reads well, its hue kept.
+QColor captionColour(const QPalette& palette) {
+  const QColor window = palette.color(QPalette::Window);
+  const float towards = window.lightnessF() < 0.5 ? 0.05f : -0.05f;
+  float hue, saturation, lightness;
+  palette.color(QPalette::Link).getHslF(&hue, &saturation, &lightness);
+  for (int step = 0; step <= 20; ++step) {
+    const QColor colour = QColor::fromHslF(
+        hue, saturation, std::clamp(lightness + step * towards, 0.0f, 1.0f));
+    if (contrast(colour, window) >= 4.5) return colour;
+  }
+  return palette.color(QPalette::WindowText);
 }
 
 }  // namespace
@@ -113,14 +142,15 @@ ChangeFrame::ChangeFrame(QWidget* parent) : QGroupBox(parent) {
 
 UpdateFrame::UpdateFrame(QWidget* parent) : QGroupBox(parent) {
   setUpFrame(this, "Frame4");
-  makeBlue(addLabel(this, "Label8", twips(120, 360, 975, 255),
-                    QStringLiteral("Working on: ")));
+  workingOnCaption_ = addLabel(this, "Label8", twips(120, 360, 975, 255),
+                               QStringLiteral("Working on: "));
   workingOn_ = addLabel(this, "Label11", twips(1200, 360, 6015, 255),
                         QStringLiteral("Parsing Engine Idle."));
-  makeBlue(addLabel(this, "Label9", twips(120, 600, 855, 255),
-                    QStringLiteral("Operation:")));
+  operationCaption_ = addLabel(this, "Label9", twips(120, 600, 855, 255),
+                               QStringLiteral("Operation:"));
   operation_ = addLabel(this, "Label12", twips(1200, 600, 6135, 255),
                         QStringLiteral("None."));
+  colourCaptions();
   addLabel(this, "Label10", twips(120, 1200, 7215, 855),
            QStringLiteral(
                "This is the final step. When you click on the 'Update' or "
@@ -141,7 +171,30 @@ UpdateFrame::UpdateFrame(QWidget* parent) : QGroupBox(parent) {
                               tr("&Update"));
   undo_ = wizard::addButton(this, "Command6", twips(5520, 2640, 1815, 375),
                             tr("Un&do Last Update"));
+  // Right under Update, where a second click on Update cannot reach it.
+  stop_ =
+      wizard::addButton(this, "CommandStop", undo_->geometry(), tr("&Stop"));
+  stop_->hide();
   progress_ = new ProgressBar(this);
   progress_->setObjectName(QStringLiteral("ProgressBar1"));
   progress_->setGeometry(twips(120, 3120, 7215, 255));
+}
+
+void UpdateFrame::showRunning(bool running) {
+  undo_->setVisible(!running);
+  stop_->setVisible(running);
+}
+
+void UpdateFrame::changeEvent(QEvent* event) {
+  QGroupBox::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange) colourCaptions();
+}
+
+void UpdateFrame::colourCaptions() {
+  const QColor colour = captionColour(palette());
+  for (QLabel* caption : {workingOnCaption_, operationCaption_}) {
+    QPalette own = caption->palette();
+    own.setColor(QPalette::WindowText, colour);
+    caption->setPalette(own);
+  }
 }

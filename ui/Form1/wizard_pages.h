@@ -55,7 +55,8 @@ class ChangeFrame : public QGroupBox {
   QPlainTextEdit* newText_;
 };
 
-// Page 3: the run's status lines, progress and buttons.
+// Page 3: the run's status lines, progress and buttons.  Stop takes the
+// place of Undo while a run goes on.
 class UpdateFrame : public QGroupBox {
   Q_OBJECT
  public:
@@ -65,12 +66,24 @@ class UpdateFrame : public QGroupBox {
   ProgressBar* progress() const { return progress_; }
   QPushButton* update() const { return update_; }
   QPushButton* undo() const { return undo_; }
+  QPushButton* stop() const { return stop_; }
+
+  // Shows Stop instead of Undo while a run goes on, Undo otherwise.
+  void showRunning(bool running);
+
+ protected:
+  void changeEvent(QEvent* event) override;
 
  private:
+  void colourCaptions();
+
+  QLabel* workingOnCaption_;
   QLabel* workingOn_;
+  QLabel* operationCaption_;
   QLabel* operation_;
   QPushButton* update_;
   QPushButton* undo_;
+  QPushButton* stop_;
   ProgressBar* progress_;
 };
 

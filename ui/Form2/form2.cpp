@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "data/images/vantrel_images.h"
 #include "ui/Form2/frameless_sizing.h"
@@ -95,6 +96,8 @@ Form2::Form2(QWidget* parent)
   sizing->addMoveHandle(Picture1);
 
   connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+  connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated,
+          this, &Form2::Command1_Click);
 
   Form_Load();
   Command1->setFocus();

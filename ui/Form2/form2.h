@@ -1,7 +1,7 @@
 // The About window: banner, product name, version, the text of config.cfg
 // and the copyright notice.  It has no title bar; OK (or Enter, Space,
-// Alt+O) closes it, and it is deleted on closing, so the next opening reads
-// config.cfg afresh.
+// Alt+O, Escape) closes it, and it is deleted on closing, so the next opening
+// reads config.cfg afresh.
 
 #ifndef VANTREL_UI_FORM2_FORM2_H_
 #define VANTREL_UI_FORM2_FORM2_H_

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "data/images/vantrel_images.h"
 #include "engine/restore_run.h"
@@ -12,7 +13,9 @@
 #include "ui/browser/file_list.h"
 #include "ui/browser/folder_list.h"
 #include "ui/browser/message_box.h"
+#include "ui/help/help_window.h"
 #include "ui/widgets/progress_bar.h"
+#include "ui/widgets/run_worker.h"
 
 namespace {
 
@@ -50,7 +53,8 @@ QPushButton* makeButton(QWidget* parent, const char* name,
 
 }  // namespace
 
-Form5::Form5(QWidget* parent) : QWidget(parent, Qt::Window) {
+Form5::Form5(QWidget* parent)
+    : QWidget(parent, Qt::Window), runner_(new RunWorker(*this, this)) {
   setObjectName("Form5");
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Form5"));
@@ -68,6 +72,9 @@ Form5::Form5(QWidget* parent) : QWidget(parent, Qt::Window) {
                  {176, 312, 201, 17});
   Command1 = makeButton(this, "Command1", tr("&Restore"), {8, 296, 161, 25});
   Command2 = makeButton(this, "Command2", tr("&Exit"), {8, 328, 161, 25});
+  // Right under Restore, where a second click on Restore cannot reach it.
+  CommandStop = makeButton(this, "CommandStop", tr("&Stop"), {8, 328, 161, 25});
+  CommandStop->hide();
   ProgressBar1 =
       place(new ProgressBar(this), "ProgressBar1", {8, 368, 401, 17});
 
@@ -86,9 +93,23 @@ Form5::Form5(QWidget* parent) : QWidget(parent, Qt::Window) {
   Drive1->follow(Dir1);
   connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
+  runner_->setObjectName("RestoreRunner");
+  runner_->allowDuringRun(CommandStop);
+  connect(CommandStop, &QPushButton::clicked, runner_, &RunWorker::requestStop);
+  connect(runner_, &RunWorker::started, this, &Form5::runStarted);
+  connect(runner_, &RunWorker::finished, this, &Form5::runFinished);
+  connect(new QShortcut(QKeySequence::HelpContents, this),
+          &QShortcut::activated, this, &HelpWindow::showContents);
+  connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated,
+          this, &QWidget::close);
 
   Form_Load();
   Drive1->setFocus();
+}
+
+Form5::~Form5() {
+  // A run still going on reports to this window until it has stopped.
+  delete runner_;
 }
 
 void Form5::Form_Load() {
@@ -103,13 +124,31 @@ void Form5::Drive1_Change() { Dir1->setPath(Drive1->drive()); }
 
 void Form5::Dir1_Change() { File1->setPath(Dir1->path()); }
 
+void Form5::openFolder(const QString& folder) { Dir1->setPath(folder); }
+
 void Form5::Command1_Click() {
-  engine::RestoreRun(Combo1->currentText().toStdString(),
-                     ui::toPathBytes(Dir1->path()).toStdString(),
-                     File1->selection(), *this);
+  // The run works on what the window shows at the click.
+  const std::string type = Combo1->currentText().toStdString();
+  const std::string folder = ui::toPathBytes(Dir1->path()).toStdString();
+  const engine::Selection entries = File1->selection();
+  runner_->start([=](engine::RunReporter& reporter) {
+    engine::RestoreRun(type, folder, entries, reporter);
+  });
 }
 
 void Form5::Command2_Click() { close(); }
+
+void Form5::runStarted() {
+  Command1->setEnabled(false);
+  Command2->hide();
+  CommandStop->show();
+}
+
+void Form5::runFinished() {
+  CommandStop->hide();
+  Command2->show();
+  Command1->setEnabled(true);
+}
 
 void Form5::showWorkingOn(const std::string&) {}
 
@@ -118,13 +157,9 @@ void Form5::showOperation(const std::string&) {}
 void Form5::setProgressRange(int minimum, int maximum) {
   ProgressBar1->setMinimum(minimum);
   ProgressBar1->setMaximum(maximum);
-  ProgressBar1->repaint();
 }
 
-void Form5::setProgressValue(int value) {
-  ProgressBar1->setValue(value);
-  ProgressBar1->repaint();
-}
+void Form5::setProgressValue(int value) { ProgressBar1->setValue(value); }
 
 void Form5::showMessage(const std::string& prompt, const std::string& title) {
   ui::informUser(this, ui::fromPathBytes(QByteArray::fromStdString(title)),
@@ -133,7 +168,4 @@ void Form5::showMessage(const std::string& prompt, const std::string& title) {
 
 void Form5::disableUpdate() {}
 
-void Form5::refreshList() {
-  File1->refresh();
-  File1->viewport()->repaint();
-}
+void Form5::refreshList() { File1->refresh(); }

@@ -1,8 +1,9 @@
 // The restore window: the user opens a folder, selects backups ("*.bac"),
 // picks or types the type they are to become, and presses Restore, which
-// runs engine::RestoreRun with this window as its reporter.  It is deleted
-// on closing, so every opening starts afresh at the process's current
-// folder with "<Choose>" in the type box.
+// runs engine::RestoreRun on a thread of its own with this window as its
+// reporter; Stop (or Escape) ends it early.  It is deleted on closing, so
+// every opening starts afresh, at the folder it is opened at, with
+// "<Choose>" in the type box.  Escape closes it, F1 shows the help.
 
 #ifndef VANTREL_UI_FORM5_FORM5_H_
 #define VANTREL_UI_FORM5_FORM5_H_
@@ -19,15 +20,22 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class ProgressBar;
+class RunWorker;
 
 class Form5 : public QWidget, public engine::RunReporter {
   Q_OBJECT
  public:
+  // Starts at the process's current folder.
   explicit Form5(QWidget* parent = nullptr);
+  ~Form5() override;
 
-  // engine::RunReporter.  A run holds the window's thread, so each takes
-  // effect on screen before it returns.  The restore run never asks for
-  // status lines or for the Update button, which this window lacks.
+  // Moves the drive, folder and file lists to folder; a folder that cannot
+  // be opened is told to the user and the lists stay where they are.
+  void openFolder(const QString& folder);
+
+  // engine::RunReporter, called on the window's thread with what the run
+  // reported on its own.  The restore run never asks for status lines or
+  // for the Update button, which this window lacks.
   void showWorkingOn(const std::string& text) override;
   void showOperation(const std::string& text) override;
   void setProgressRange(int minimum, int maximum) override;
@@ -43,6 +51,8 @@ class Form5 : public QWidget, public engine::RunReporter {
   void Dir1_Change();
   void Command1_Click();
   void Command2_Click();
+  void runStarted();
+  void runFinished();
 
   DriveList* Drive1;
   FolderList* Dir1;
@@ -51,7 +61,9 @@ class Form5 : public QWidget, public engine::RunReporter {
   QLabel* Label1;
   QPushButton* Command1;
   QPushButton* Command2;
+  QPushButton* CommandStop;
   ProgressBar* ProgressBar1;
+  RunWorker* runner_;
 };
 
 #endif  // VANTREL_UI_FORM5_FORM5_H_

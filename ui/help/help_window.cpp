@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -40,8 +43,31 @@ HelpWindow::HelpWindow(const QStringList& folders, QWidget* parent)
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(browser_);
   resize(560, 480);
+  connect(new QShortcut(QKeySequence::Cancel, this), &QShortcut::activated,
+          this, &QWidget::close);
   if (file_.isEmpty()) {
     browser_->setHtml(missingText(folders));
+    return;
+  }
+  goToContents();
+}
+
+HelpWindow* HelpWindow::showContents() {
+  static QPointer<HelpWindow> shown;
+  if (!shown) {
+    shown = new HelpWindow;
+  } else {
+    shown->goToContents();
+  }
+  shown->show();
+  shown->raise();
+  shown->activateWindow();
+  return shown;
+}
+
+void HelpWindow::goToContents() {
+  if (file_.isEmpty()) {
+    browser_->verticalScrollBar()->setValue(0);
     return;
   }
   QUrl url = QUrl::fromLocalFile(file_);

@@ -21,7 +21,11 @@ class RunWorker : public QObject {
   Q_OBJECT
 
  public:
-  // window: the reporter that shows the run (called on this thread only).
+  // window: the reporter that shows the run, called on this thread; only
+  // its stopRequested() is asked on the run's thread, as RunReporter
+  // allows, so that a window can end a run for reasons of its own.  The
+  // window must outlive the worker: a window that is its parent deletes it
+  // first thing in its destructor.
   explicit RunWorker(engine::RunReporter& window, QObject* parent = nullptr);
   ~RunWorker() override;  // waits for a run still going on
 

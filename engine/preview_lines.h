@@ -1,0 +1,42 @@
+// How a preview shows a document's changed lines: the bytes of each line,
+// before and after, in the document's own encoding, turned into UTF-8 text
+// with the highlighted part found again in it.  What does not decode shows
+// as U+FFFD.  Most lines are already their own UTF-8 text (valid UTF-8, or
+// ASCII in an encoding that keeps ASCII as it is) and are only copied.
+
+#ifndef VANTREL_ENGINE_PREVIEW_LINES_H_
+#define VANTREL_ENGINE_PREVIEW_LINES_H_
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/preview.h"
+#include "engine/update_check.h"
+
+namespace engine {
+
+class DisplayDecoder;
+
+// Not thread-safe; keeps one converter per encoding it has met.
+class PreviewLineDecoder {
+ public:
+  PreviewLineDecoder();
+  ~PreviewLineDecoder();
+  PreviewLineDecoder(const PreviewLineDecoder&) = delete;
+  PreviewLineDecoder& operator=(const PreviewLineDecoder&) = delete;
+
+  // Appends to *lines the changed lines of checked, whose plan was made
+  // with its changed lines kept.  May throw std::bad_alloc.
+  void AddLines(const CheckedDocument& checked,
+                std::vector<PreviewLine>* lines);
+
+ private:
+  std::map<std::string, std::unique_ptr<DisplayDecoder>, std::less<>> decoders_;
+};
+
+}  // namespace engine
+
+#endif  // VANTREL_ENGINE_PREVIEW_LINES_H_
