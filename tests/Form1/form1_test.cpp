@@ -43,6 +43,7 @@ class Form1Test : public QObject {
   void duringARunOnlyStopGetsThrough();
   void startsAtAFolderArgument_data();
   void startsAtAFolderArgument();
+  void previewShowsWhatUpdateWouldDoAndWritesNothing();
 };
 
 void Form1Test::typicalSessionFromTheStartToDone() {
@@ -300,6 +301,31 @@ void Form1Test::startsAtAFolderArgument() {
   QCOMPARE(restore.size(), 1);
   QCOMPARE(restore[0]->findChild<FileList*>("File1")->path(), folder);
   delete restore[0];
+}
+
+void Form1Test::previewShowsWhatUpdateWouldDoAndWritesNothing() {
+  Scratch s;
+  makeFiles(s.dir, {"about.htm"}, kAbout);
+  makeFiles(s.dir, {"index.htm"}, "none\r\n");
+  makeFiles(s.dir, {"news.asp"}, "cat\r\n");
+  QFile(s.dir.filePath("news.asp")).setPermissions(QFile::ReadOwner);
+  const QString before = files(s.dir);
+  QVERIFY(QDir::setCurrent(s.dir.path()));
+  MainWindow w;
+  for (int row = 0; row < 3; ++row) w.files()->setSelected(row, true);
+  QTest::keyClicks(w.text("Text1"), "cat");
+  QTest::keyClicks(w.text("Text2"), "dog");
+  w.press("CommandPreview", 3);
+  w.press("CommandPreview", 3);  // a second press refreshes the one window
+  QWidgetList previews;
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (window->objectName() == "PreviewWindow" && window->isVisible())
+      previews << window;
+  QCOMPARE(previews.size(), 1);
+  QCOMPARE(previews[0]->findChild<QLabel*>("PreviewSummary")->text(),
+           "2 replacements in 1 of 3 selected documents");
+  QCOMPARE(files(s.dir), before);
+  previews[0]->close();
 }
 
 QTEST_MAIN(Form1Test)

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTextDocument>
+#include <utility>
 
 #include "data/images/vantrel_images.h"
 #include "engine/update_run.h"
@@ -20,6 +21,7 @@
 #include "ui/browser/folder_list.h"
 #include "ui/browser/message_box.h"
 #include "ui/help/help_window.h"
+#include "ui/preview/preview_window.h"
 #include "ui/widgets/progress_bar.h"
 #include "ui/widgets/run_worker.h"
 
@@ -99,6 +101,8 @@ Form1::Form1(QWidget* parent)
   connect(update_->update(), &QPushButton::clicked, this,
           &Form1::Command5_Click);
   connect(update_->undo(), &QPushButton::clicked, this, &Form1::Command6_Click);
+  connect(update_->preview(), &QPushButton::clicked, this,
+          &Form1::CommandPreview_Click);
   connect(update_->stop(), &QPushButton::clicked, runner_,
           &RunWorker::requestStop);
   connect(helpKey, &QShortcut::activated, this, &Form1::Command4_Click);
@@ -147,18 +151,48 @@ void Form1::Command6_Click() {
   if (opening) restoreWindow_->openFolder(selectFiles_->folders()->path());
 }
 
+void Form1::CommandPreview_Click() {
+  const std::string folder =
+      ui::toPathBytes(selectFiles_->folders()->path()).toStdString();
+  const engine::Selection entries = selectFiles_->files()->selection();
+  const std::string searchText = runText(change_->searchText());
+  const std::string newText = runText(change_->newText());
+  auto preview = std::make_shared<engine::Preview>();
+  const std::atomic<bool>* stop = runner_->stopFlag();
+  pendingPreview_ = preview;
+  runner_->start([=](engine::RunReporter&) {
+    engine::PreviewRun(folder, entries, searchText, newText, preview.get(),
+                       stop);
+  });
+}
+
+void Form1::showPreview(engine::Preview&& preview) {
+  if (!previewWindow_) {
+    previewWindow_ = new PreviewWindow;
+    previewWindow_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  previewWindow_->showPreview(std::move(preview));
+  previewWindow_->show();
+  previewWindow_->raise();
+  previewWindow_->activateWindow();
+}
+
 void Form1::openFolder(const QString& folder) {
   selectFiles_->folders()->setPath(folder);
 }
 
 void Form1::runStarted() {
   update_->update()->setEnabled(false);
+  update_->preview()->setEnabled(false);
   update_->showRunning(true);
 }
 
 void Form1::runFinished() {
   update_->showRunning(false);
   update_->update()->setEnabled(updateEnabled_);
+  update_->preview()->setEnabled(true);
+  if (pendingPreview_)
+    showPreview(std::move(*std::exchange(pendingPreview_, {})));
 }
 
 void Form1::dir_Change() {
@@ -211,6 +245,7 @@ void Form1::setUpFocusOrder() {
                                  selectFiles_->files(),
                                  change_->searchText(),
                                  change_->newText(),
+                                 update_->preview(),
                                  update_->update(),
                                  update_->stop(),
                                  update_->undo(),

@@ -9,13 +9,16 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 #include <string>
 
+#include "engine/preview.h"
 #include "engine/run_reporter.h"
 
 class ChangeFrame;
 class Form2;
 class Form5;
+class PreviewWindow;
 class IndexTab;
 class IntroductionFrame;
 class QPushButton;
@@ -52,6 +55,8 @@ class Form1 : public QWidget, public engine::RunReporter {
   void Command4_Click();
   void Command5_Click();
   void Command6_Click();
+  void CommandPreview_Click();
+  void showPreview(engine::Preview&& preview);
   void dir_Change();
   void Dir1_Change();
   void runStarted();
@@ -72,6 +77,9 @@ class Form1 : public QWidget, public engine::RunReporter {
   bool updateEnabled_ = true;
   QPointer<Form2> aboutWindow_;
   QPointer<Form5> restoreWindow_;
+  QPointer<PreviewWindow> previewWindow_;
+  // What the preview run going on fills, shown when it has finished.
+  std::shared_ptr<engine::Preview> pendingPreview_;
 };
 
 #endif  // VANTREL_UI_FORM1_FORM1_H_

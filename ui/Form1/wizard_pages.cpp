@@ -167,7 +167,11 @@ UpdateFrame::UpdateFrame(QWidget* parent) : QGroupBox(parent) {
                "opportunity to correct the spelling, or leave it as is. You "
                "will also be able to add new words to the spell checker, such "
                "as proper names, product names, etc."));
-  update_ = wizard::addButton(this, "Command5", twips(5520, 2160, 1815, 375),
+  // Preview and Update share Update's place, Preview first: look, then
+  // write.
+  preview_ = wizard::addButton(this, "CommandPreview",
+                               twips(5520, 2160, 870, 375), tr("&Preview"));
+  update_ = wizard::addButton(this, "Command5", twips(6465, 2160, 870, 375),
                               tr("&Update"));
   undo_ = wizard::addButton(this, "Command6", twips(5520, 2640, 1815, 375),
                             tr("Un&do Last Update"));

@@ -65,6 +65,7 @@ class UpdateFrame : public QGroupBox {
   QLabel* operation() const { return operation_; }
   ProgressBar* progress() const { return progress_; }
   QPushButton* update() const { return update_; }
+  QPushButton* preview() const { return preview_; }
   QPushButton* undo() const { return undo_; }
   QPushButton* stop() const { return stop_; }
 
@@ -82,6 +83,7 @@ class UpdateFrame : public QGroupBox {
   QLabel* operationCaption_;
   QLabel* operation_;
   QPushButton* update_;
+  QPushButton* preview_;
   QPushButton* undo_;
   QPushButton* stop_;
   ProgressBar* progress_;

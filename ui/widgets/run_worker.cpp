@@ -142,6 +142,7 @@ class RunWorker::Impl : public QObject {
   void start(std::function<void(engine::RunReporter&)> run);
   bool running() const { return running_; }
   void requestStop() { stop_ = true; }
+  const std::atomic<bool>* stopFlag() const { return &stop_; }
   void allow(QWidget* widget) { gate_.allow(widget); }
 
  private:
@@ -308,6 +309,10 @@ void RunWorker::start(std::function<void(engine::RunReporter&)> run) {
 bool RunWorker::running() const { return impl_->running(); }
 
 void RunWorker::requestStop() { impl_->requestStop(); }
+
+const std::atomic<bool>* RunWorker::stopFlag() const {
+  return impl_->stopFlag();
+}
 
 void RunWorker::allowDuringRun(QWidget* widget) { impl_->allow(widget); }
 

@@ -11,6 +11,7 @@
 #define VANTREL_UI_WIDGETS_RUN_WORKER_H_
 
 #include <QObject>
+#include <atomic>
 #include <functional>
 
 #include "engine/run_reporter.h"
@@ -35,6 +36,9 @@ class RunWorker : public QObject {
   bool running() const;
   // Asks the run to stop after its current document.
   void requestStop();
+  // The flag that requestStop sets, for a run that reads it itself rather
+  // than through its reporter.
+  const std::atomic<bool>* stopFlag() const;
   // A widget that stays usable during a run (the Stop button).
   void allowDuringRun(QWidget* widget);
 
