@@ -221,7 +221,7 @@ void PreviewRun(const std::string& folder, const Selection& entries,
   // The update's checks: a document is refused here exactly when it would
   // be refused there, including for being a second name of a file or for
   // sharing a backup name with a document before it.
-  UpdateCheck check(*planner, fs);
+  UpdateCheck check(*planner, fs, folder);
   const Examination examination{folder,   entries,    check,
                                 *planner, searchText, newText};
   PreviewLineDecoder decoder;

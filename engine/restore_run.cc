@@ -25,9 +25,9 @@ bool IsBackupType(const std::string& type_text) {
 
 class BackupRestorer {
  public:
-  BackupRestorer(const std::string& type_text, const std::string& folder,
-                 FileSystem& fs)
-      : type_text_(type_text), folder_(folder), fs_(fs) {}
+  BackupRestorer(const std::string& type_text, FileSystem& fs,
+                 FolderLocks& locks)
+      : type_text_(type_text), fs_(fs), locks_(locks) {}
 
   // Puts the content of backup in place of its document, then deletes
   // backup.  On failure *why says why and where the content still is.
@@ -39,16 +39,20 @@ class BackupRestorer {
   // Where the copy goes: the target itself or, when no file is there, the
   // one file of the folder whose name differs from it in letter case alone
   // (index.htm for index.HTM), so that undo replaces the document it came
-  // from.  The folder is read once per run for this.
+  // from.  Each folder is read once per run for this.
   Status FindTarget();
+  // Takes the folders the entry writes in; false with *why when another
+  // run holds one.
+  bool LockFolders(const std::string& backup, std::string* why);
   bool RecordAllows(const std::string& backup, std::string* why);
 
+  using NamesByKey = std::unordered_map<std::string, std::vector<std::string>>;
+
   const std::string& type_text_;
-  const std::string& folder_;
   FileSystem& fs_;
-  // The folder's names by CaseFoldKey, read once per run.
-  std::optional<std::unordered_map<std::string, std::vector<std::string>>>
-      folder_names_;
+  FolderLocks& locks_;
+  // Each folder's names by CaseFoldKey, read once per run.
+  std::unordered_map<std::string, NamesByKey> folder_names_;
   std::set<std::pair<unsigned long long, unsigned long long>> restored_;
 
   // The entry being worked on.
@@ -62,24 +66,37 @@ class BackupRestorer {
 Status BackupRestorer::FindTarget() {
   Status status = fs_.GetAttributes(target_, &target_attributes_);
   if (!status.ok() || target_attributes_.exists) return status;
-  if (FolderOf(target_) != FolderOf(documentPath(folder_, "x"))) {
-    return Status::OK();  // a typed type that reaches another folder
-  }
-  if (!folder_names_) {
-    folder_names_.emplace();
+  const std::string folder = FolderOf(target_);
+  auto listed = folder_names_.find(folder);
+  if (listed == folder_names_.end()) {
+    listed = folder_names_.emplace(folder, NamesByKey()).first;
     std::vector<std::string> names;
-    if (!fs_.ListFolder(folder_, &names).ok()) return Status::OK();
+    if (!fs_.ListFolder(folder, &names).ok()) return Status::OK();
     for (std::string& name : names) {
-      (*folder_names_)[CaseFoldKey(name)].push_back(std::move(name));
+      listed->second[CaseFoldKey(name)].push_back(std::move(name));
     }
   }
-  auto found = folder_names_->find(CaseFoldKey(NameOf(target_)));
+  auto found = listed->second.find(CaseFoldKey(NameOf(target_)));
   // None, or several: keep the typed name.
-  if (found == folder_names_->end() || found->second.size() != 1) {
+  if (found == listed->second.end() || found->second.size() != 1) {
     return Status::OK();
   }
-  target_ = documentPath(folder_, found->second.front());
+  target_ = documentPath(folder, found->second.front());
   return fs_.GetAttributes(target_, &target_attributes_);
+}
+
+bool BackupRestorer::LockFolders(const std::string& backup, std::string* why) {
+  for (const std::string& folder : {FolderOf(backup), FolderOf(real_target_)}) {
+    Status locked = locks_.Take(folder);
+    if (locked.ok()) continue;
+    *why = (locked.code() == Status::kBusy
+                ? "another update or restore is working in " + folder
+                : "the folder " + folder + " could not be locked (" +
+                      locked.reason() + ")") +
+           kBothKept;
+    return false;
+  }
+  return true;
 }
 
 bool BackupRestorer::RecordAllows(const std::string& backup, std::string* why) {
@@ -179,7 +196,7 @@ bool BackupRestorer::Restore(const std::string& backup, std::string* why) {
     *why = "the type would copy the backup onto itself; the backup is kept.";
     return false;
   }
-  if (!Examine(backup, why)) return false;
+  if (!Examine(backup, why) || !LockFolders(backup, why)) return false;
 
   ReplaceRequest request;
   request.target = real_target_;
@@ -211,8 +228,11 @@ bool BackupRestorer::Restore(const std::string& backup, std::string* why) {
   if (fs_.GetAttributes(real_target_, &restored).ok()) {
     restored_.insert({restored.device, restored.inode});
   }
-  if (folder_names_ && !target_attributes_.exists) {
-    (*folder_names_)[CaseFoldKey(NameOf(target_))].push_back(NameOf(target_));
+  if (!target_attributes_.exists) {
+    auto listed = folder_names_.find(FolderOf(target_));
+    if (listed != folder_names_.end()) {
+      listed->second[CaseFoldKey(NameOf(target_))].push_back(NameOf(target_));
+    }
   }
   status = fs_.DeleteFile(backup);
   if (!status.ok()) {
@@ -254,8 +274,8 @@ void RestoreRun(const std::string& typeText, const std::string& folder,
         "Oops...");
     return;
   }
-  std::unique_ptr<FolderLock> lock;
-  Status status = TakeFolder(fs, folder, &lock);
+  FolderLocks locks(fs);
+  Status status = locks.Take(folder);
   if (!status.ok()) {
     reporter.showMessage(
         status.code() == Status::kBusy
@@ -269,7 +289,7 @@ void RestoreRun(const std::string& typeText, const std::string& folder,
   }
 
   const int count = static_cast<int>(entries.size());
-  BackupRestorer restorer(typeText, folder, fs);
+  BackupRestorer restorer(typeText, fs, locks);
   FailureReport failures;
   std::int32_t restored = 0;
   bool stopped = false;
@@ -284,7 +304,10 @@ void RestoreRun(const std::string& typeText, const std::string& folder,
     if (!entry.selected) continue;
     const std::string backup = documentPath(folder, entry.name);
     std::string why;
-    if (restorer.Restore(backup, &why)) {
+    if (!staysInFolder(entry.name)) {
+      failures.Add(backup, "its name leads out of the folder " + folder +
+                               "; nothing was changed.");
+    } else if (restorer.Restore(backup, &why)) {
       ++restored;
     } else {
       failures.Add(backup, why);

@@ -101,6 +101,13 @@ void UpdateCheck::Remember(const CheckedDocument& checked) {
 }
 
 bool UpdateCheck::NameAllows(CheckedDocument* checked, std::string* why) const {
+  const std::string prefix = documentPath(folder_, "");
+  const std::string& document = checked->document;
+  if (document.compare(0, prefix.size(), prefix) != 0 ||
+      !staysInFolder(std::string_view(document).substr(prefix.size()))) {
+    *why = "its name leads out of the folder " + folder_;
+    return false;
+  }
   std::optional<std::string> backup = backupPath(checked->document);
   if (!backup) {
     *why = "the name is too short to form a backup name";

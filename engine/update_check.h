@@ -55,8 +55,11 @@ std::unique_ptr<DocumentPlanner> ReadyUpdate(const std::string& search_text,
 
 class UpdateCheck {
  public:
-  UpdateCheck(const DocumentPlanner& planner, FileSystem& fs)
-      : planner_(planner), fs_(fs) {}
+  // folder: the folder the run was given; every document must lie below
+  // it (a listed name may hold "/", never a way out).
+  UpdateCheck(const DocumentPlanner& planner, FileSystem& fs,
+              std::string folder)
+      : planner_(planner), fs_(fs), folder_(std::move(folder)) {}
 
   // Examines document and fills *checked.  kRefused sets *why to the
   // reason, in words for the user; nothing is ever written.  A document
@@ -110,6 +113,7 @@ class UpdateCheck {
 
   const DocumentPlanner& planner_;
   FileSystem& fs_;
+  std::string folder_;
   // Files that this run changes, by device and inode, with the name that
   // reached them; and their backup names.
   std::unordered_map<FileKey, std::string, FileKeyHash> handled_;

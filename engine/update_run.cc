@@ -36,9 +36,11 @@ struct Pending {
 
 class BatchedUpdater {
  public:
-  BatchedUpdater(const DocumentPlanner& planner, RunReporter& reporter,
-                 FileSystem& fs, FailureReport& failures)
-      : check_(planner, fs),
+  BatchedUpdater(const DocumentPlanner& planner, const std::string& folder,
+                 RunReporter& reporter, FileSystem& fs, FolderLocks& locks,
+                 FailureReport& failures)
+      : check_(planner, fs, folder),
+        locks_(locks),
         reporter_(reporter),
         fs_(fs),
         failures_(failures) {}
@@ -60,6 +62,7 @@ class BatchedUpdater {
             bool backup_in_place);
 
   UpdateCheck check_;
+  FolderLocks& locks_;
   RunReporter& reporter_;
   FileSystem& fs_;
   FailureReport& failures_;
@@ -108,6 +111,20 @@ Outcome BatchedUpdater::Prepare(const std::string& document) {
       return Outcome::kFailed;
     case CheckResult::kWillChange:
       break;
+  }
+  // Every folder this run writes in is its own until the run ends.
+  for (const std::string& folder :
+       {FolderOf(checked_.backup), FolderOf(checked_.target)}) {
+    Status locked = locks_.Take(folder);
+    if (!locked.ok()) {
+      failures_.Add(document,
+                    (locked.code() == Status::kBusy
+                         ? "another update or restore is working in " + folder
+                         : "the folder " + folder + " could not be locked (" +
+                               locked.reason() + ")") +
+                        kUnchanged);
+      return Outcome::kFailed;
+    }
   }
   Pending pending{
       document, checked_.backup, checked_.target, checked_.attributes, "", ""};
@@ -255,8 +272,8 @@ std::int32_t UpdateRun(const std::string& folder, const Selection& entries,
     reporter.showMessage(problem, title);
     return 0;
   }
-  std::unique_ptr<FolderLock> lock;
-  Status status = TakeFolder(fs, folder, &lock);
+  FolderLocks locks(fs);
+  Status status = locks.Take(folder);
   if (!status.ok()) {
     reporter.showMessage(
         status.code() == Status::kBusy
@@ -270,7 +287,7 @@ std::int32_t UpdateRun(const std::string& folder, const Selection& entries,
 
   const int count = static_cast<int>(entries.size());
   FailureReport failures;
-  BatchedUpdater updater(*planner, reporter, fs, failures);
+  BatchedUpdater updater(*planner, folder, reporter, fs, locks, failures);
   std::int32_t updated = 0;
   int not_found = 0;
   bool stopped = false;

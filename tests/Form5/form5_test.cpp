@@ -4,6 +4,7 @@
 
 #include "ui/Form5/form5.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -139,6 +140,42 @@ class Form5Test : public QObject {
     QCOMPARE(namesIn(here.path()), (QStringList{restored, "index.HTM"}));
     QCOMPARE(readFile(here.file(restored)), "the backup\r\nline two\n");
     QCOMPARE(readFile(here.file("index.HTM")), "document");
+  }
+
+  // A three-level site, updated and then restored from the windows with
+  // subfolders included: every byte comes back.
+  void aWholeSiteGoesAndComesBack() {
+    CurrentFolder here;
+    QVERIFY(here.ok() && QDir(here.path()).mkpath("a/b/c"));
+    const QStringList documents = {"index.htm", "a/x.htm", "a/b/y.htm",
+                                   "a/b/c/z.htm"};
+    for (const QString& name : documents)
+      QVERIFY(writeFile(here.file(name), "cat\n" + name.toUtf8()));
+    testing_support::MainWindow main;
+    testing_support::CaughtMessages messages;
+    main.get<QCheckBox>("CheckSubfolders")->setChecked(true);
+    QCOMPARE(main.files()->listCount(), 4);
+    for (int row = 0; row < 4; ++row) main.files()->setSelected(row, true);
+    QTest::keyClicks(main.text("Text1"), "cat");
+    QTest::keyClicks(main.text("Text2"), "dog");
+    main.press("Command5", 3);
+    QCOMPARE(messages.titles, QStringList{"Job Complete."});
+    QCOMPARE(readFile(here.file("a/b/c/z.bac")), "cat\na/b/c/z.htm");
+
+    Form5 window;
+    Restore w{&window};
+    w.folders->setPath(here.path());
+    window.findChild<QCheckBox*>("CheckSubfolders")->setChecked(true);
+    QCOMPARE(w.listed(),
+             (QStringList{"index.bac", "a/x.bac", "a/b/y.bac", "a/b/c/z.bac"}));
+    w.select(w.listed());
+    w.type->setCurrentIndex(w.type->findText("HTM"));
+    w.pressRestore();
+    QCOMPARE(messages.prompts.last(),
+             "4 archived files successfully restored.");
+    for (const QString& name : documents)
+      QCOMPARE(readFile(here.file(name)), "cat\n" + name.toUtf8());
+    QCOMPARE(namesIn(here.file("a/b/c")), QStringList{"z.htm"});
   }
 
   void restoreEndToEnd() {

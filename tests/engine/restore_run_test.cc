@@ -121,4 +121,59 @@ TEST(RestoreRunTest, UpdateThenRestoreGivesBackEveryByte) {
   EXPECT_EQ(folder.Contents(), originals);
 }
 
+TEST(RestoreRunTest, AWholeSiteIsUpdatedAndRestoredFolderByFolder) {
+  TempFolder root;
+  const std::string site = root.file("site");
+  for (const char* folder : {"site", "site/products", "site/news",
+                             "site/news/2019", "site/locked"}) {
+    ASSERT_EQ(::mkdir(root.file(folder).c_str(), 0755), 0);
+  }
+  const Files originals = {{"outside.htm", "cat"},
+                           {"site/index.htm", "cat\r\n"},
+                           {"site/products/widget.htm", "Cat\n"},
+                           {"site/news/2019/a.asp", "a cat"},
+                           {"site/locked/b.htm", "cat"}};
+  for (const auto& [name, contents] : originals) {
+    testing_support::WriteFile(root.file(name), contents);
+  }
+  // Another run holds one of the folders.
+  std::unique_ptr<engine::FolderLock> other;
+  ASSERT_TRUE(engine::FileSystem::Default()
+                  .LockFolder(root.file("site/locked"), &other)
+                  .ok());
+  RecordingReporter reporter;
+  EXPECT_EQ(engine::UpdateRun(site,
+                              {{"index.htm", true},
+                               {"products/widget.htm", true},
+                               {"news/2019/a.asp", true},
+                               {"locked/b.htm", true},
+                               {"../outside.htm", true},
+                               {"products//widget.htm", true},
+                               {"/etc/passwd", true}},
+                              "cat", "dog", reporter),
+            3);
+  ASSERT_FALSE(reporter.messages.empty());
+  EXPECT_THAT(
+      reporter.messages[0],
+      HasSubstr("another update or restore is working in " + site + "/locked"));
+  for (const char* name :
+       {"../outside.htm", "products//widget.htm", "/etc/passwd"}) {
+    EXPECT_THAT(reporter.messages[0],
+                HasSubstr(name + std::string(": its name leads out")));
+  }
+  EXPECT_EQ(ReadFile(root.file("site/products/widget.bac")), "Cat\n");
+  EXPECT_EQ(ReadFile(root.file("site/news/2019/a.asp")), "a dog\r\n");
+  other.reset();
+
+  engine::RestoreRun("htm", site,
+                     {{"index.bac", true}, {"products/widget.bac", true}},
+                     reporter);
+  engine::RestoreRun("asp", site, {{"news/2019/a.bac", true}}, reporter);
+  for (const auto& [name, contents] : originals) {
+    EXPECT_EQ(ReadFile(root.file(name)), contents) << name;
+  }
+  EXPECT_EQ(reporter.messages.back(),
+            "Complete.|1 archived files successfully restored.");
+}
+
 }  // namespace

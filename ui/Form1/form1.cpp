@@ -1,5 +1,6 @@
 #include "ui/Form1/form1.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -243,6 +244,7 @@ void Form1::setUpFocusOrder() {
                                  selectFiles_->folders(),
                                  selectFiles_->drives(),
                                  selectFiles_->files(),
+                                 selectFiles_->subfolders(),
                                  change_->searchText(),
                                  change_->newText(),
                                  update_->preview(),

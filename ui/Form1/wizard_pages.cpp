@@ -1,5 +1,6 @@
 #include "ui/Form1/wizard_pages.h"
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -112,11 +113,19 @@ SelectFilesFrame::SelectFilesFrame(QWidget* parent) : QGroupBox(parent) {
                           "or an entire website !"));
   files_ = new FileList(QStringLiteral("*.htm;*.asp;*.hts;*.mv;*.cfm"), this);
   files_->setObjectName(QStringLiteral("File1"));
-  files_->setGeometry(twips(3240, 1275, 4095, 2040));
+  files_->setGeometry(twips(3240, 1275, 4095, 1740));
+  subfolders_ = new QCheckBox(tr("Include &subfolders"), this);
+  subfolders_->setObjectName(QStringLiteral("CheckSubfolders"));
+  subfolders_->setGeometry(twips(3240, 3060, 4095, 255));
+  connect(subfolders_, &QCheckBox::toggled, files_,
+          &FileList::setIncludeSubfolders);
 
   drives_->setToolTip(tr("Select the drive you wish to explore."));
   folders_->setToolTip(
       tr("Select the Directory where your web documents are stored."));
+  subfolders_->setToolTip(
+      tr("List the documents of every folder below this one too, to update "
+         "a whole site at once."));
   files_->setToolTip(
       tr("Select from the displayed files. To choose multiple files, hold the "
          "'Cntrl' key down while clicking. To choose a block, use the "

@@ -9,6 +9,7 @@
 class DriveList;
 class FileList;
 class FolderList;
+class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -35,11 +36,13 @@ class SelectFilesFrame : public QGroupBox {
   DriveList* drives() const { return drives_; }
   FolderList* folders() const { return folders_; }
   FileList* files() const { return files_; }
+  QCheckBox* subfolders() const { return subfolders_; }
 
  private:
   FolderList* folders_;
   DriveList* drives_;
   FileList* files_;
+  QCheckBox* subfolders_;
 };
 
 // Page 2: the text to replace and the new text.

@@ -1,5 +1,6 @@
 #include "ui/Form5/form5.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -66,7 +67,9 @@ Form5::Form5(QWidget* parent)
   Drive1 = place(new DriveList(this), "Drive1", {8, 264, 161, 21});
   Dir1 = place(new FolderList(this), "Dir1", {8, 8, 161, 246});
   File1 = place(new FileList(QStringLiteral("*.bac"), this), "File1",
-                {176, 8, 233, 279});
+                {176, 8, 233, 257});
+  CheckSubfolders = place(new QCheckBox(tr("Include &subfolders"), this),
+                          "CheckSubfolders", {176, 268, 233, 19});
   Combo1 = place(new QComboBox(this), "Combo1", {176, 332, 233, 21});
   Label1 = place(new QLabel(tr("Restore to file type:"), this), "Label1",
                  {176, 312, 201, 17});
@@ -90,6 +93,8 @@ Form5::Form5(QWidget* parent)
 
   connect(Drive1, &DriveList::changed, this, &Form5::Drive1_Change);
   connect(Dir1, &FolderList::changed, this, &Form5::Dir1_Change);
+  connect(CheckSubfolders, &QCheckBox::toggled, File1,
+          &FileList::setIncludeSubfolders);
   Drive1->follow(Dir1);
   connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);

@@ -16,6 +16,7 @@
 class DriveList;
 class FileList;
 class FolderList;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -57,6 +58,7 @@ class Form5 : public QWidget, public engine::RunReporter {
   DriveList* Drive1;
   FolderList* Dir1;
   FileList* File1;
+  QCheckBox* CheckSubfolders;
   QComboBox* Combo1;
   QLabel* Label1;
   QPushButton* Command1;
