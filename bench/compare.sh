@@ -157,6 +157,25 @@ printf 'restore of %d backups, medians of %d rounds: type HTM %.3f s   type htm 
   "$count" "$rounds" "$o" "$e"
 printf 'ratio other case to exact case %.2f (target <= 1.50)\n' "$(ratio "$o" "$e")"
 
+# The same documents spread over 100 folders, as a whole site is: the run
+# then locks and flushes each folder it writes in.
+mkdir "$root/tree"
+(cd "$root/corpus" && i=0 && for name in *; do
+  folder=$(printf 'folder%02d' $((i % 100)))
+  mkdir -p "../tree/$folder" && cp "$name" "../tree/$folder/" && i=$((i + 1))
+done)
+flat=() tree=()
+for ((round = 1; round <= rounds; round++)); do
+  flat+=("$(timed "$root/corpus" flat "$bench" . acme Zenith)")
+  tree+=("$(timed "$root/tree" tree "$bench" . acme Zenith)")
+done
+f=$(printf '%s
+' "${flat[@]}" | median)
+t=$(printf '%s\n' "${tree[@]}" | median)
+echo
+printf 'update in 100 folders %.3f s   in one folder %.3f s   ratio %.2f (target <= 1.10)\n' \
+  "$t" "$f" "$(ratio "$t" "$f")"
+
 ((disk)) || exit 0
 disk_root=$(mktemp -d /var/tmp/vantrel-bench.XXXXXX)
 cp -r "$root/corpus" "$disk_root/corpus"

@@ -1,4 +1,4 @@
-// Runs one update over every document of a folder and prints how many
+// Runs one update over every document below a folder and prints how many
 // documents and bytes it went through and how long it took.  With
 // --preview it runs the preview of that update instead, which writes
 // nothing, and also prints how many lines would change.
@@ -52,6 +52,31 @@ bool IsDocumentName(const std::string& name) {
   return false;
 }
 
+// Every document below folder, by its path relative to it ("a/b.htm"), as
+// a file list that includes subfolders hands them to a run.
+bool ListDocuments(const std::string& folder, const std::string& prefix,
+                   engine::Selection* entries, long long* bytes) {
+  DIR* dir = opendir(engine::documentPath(folder, prefix).c_str());
+  if (dir == nullptr) return false;
+  while (dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name[0] == '.') continue;
+    struct stat info;
+    const std::string relative = prefix + name;
+    if (stat(engine::documentPath(folder, relative).c_str(), &info) != 0) {
+      continue;
+    }
+    if (S_ISDIR(info.st_mode)) {
+      ListDocuments(folder, relative + "/", entries, bytes);
+    } else if (S_ISREG(info.st_mode) && IsDocumentName(name)) {
+      *bytes += info.st_size;
+      entries->push_back({relative, true});
+    }
+  }
+  closedir(dir);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -63,23 +88,12 @@ int main(int argc, char** argv) {
   argv += preview ? 1 : 0;
   std::setlocale(LC_ALL, "");
   const std::string folder = argv[1];
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) {
+  engine::Selection entries;
+  long long bytes = 0;
+  if (!ListDocuments(folder, "", &entries, &bytes)) {
     std::perror(folder.c_str());
     return 1;
   }
-  engine::Selection entries;
-  long long bytes = 0;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name[0] == '.' || !IsDocumentName(name)) continue;
-    struct stat info;
-    std::string path = engine::documentPath(folder, name);
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-    bytes += info.st_size;
-    entries.push_back({name, true});
-  }
-  closedir(dir);
   std::sort(entries.begin(), entries.end(),
             [](const auto& a, const auto& b) { return a.name < b.name; });
 
