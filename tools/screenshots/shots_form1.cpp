@@ -1,10 +1,12 @@
 // Saves the main window on each of its four pages as
 // <folder>/form1-page0.png .. form1-page3.png, as a user preparing the
 // typical update would see it: a folder "web" of a few documents, two of
-// them selected, and the two texts typed.  Then the last page once more in
-// a dark theme, as form1-dark.png.
+// them selected, and the two texts typed.  Then the file list with its
+// subfolders included, as form1-subfolders.png, and the last page once more
+// in a dark theme, as form1-dark.png.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -30,9 +32,15 @@ void settle() {
 }
 
 bool makeSampleSite(const QDir& base) {
-  if (!base.mkpath(QStringLiteral("web/images"))) return false;
+  if (!base.mkpath(QStringLiteral("web/images")) ||
+      !base.mkpath(QStringLiteral("web/news/2019")) ||
+      !base.mkpath(QStringLiteral("web/products"))) {
+    return false;
+  }
   for (const char* name :
-       {"about.htm", "contact.htm", "index.htm", "news.asp", "products.cfm"}) {
+       {"about.htm", "contact.htm", "index.htm", "news.asp", "products.cfm",
+        "news/2019/launch.htm", "news/2019/prices.asp", "news/index.htm",
+        "products/gadget.htm", "products/widget.htm"}) {
     QFile file(base.filePath(QStringLiteral("web/") + QLatin1String(name)));
     if (!file.open(QIODevice::WriteOnly)) return false;
     file.write("<html><body>The cat sat on the mat.</body></html>\r\n");
@@ -101,6 +109,12 @@ int main(int argc, char* argv[]) {
     if (!save(&form, out, QStringLiteral("form1-page%1.png").arg(page)))
       return 1;
   }
+  tabs->setCurrentIndex(1);
+  form.findChild<QCheckBox*>(QStringLiteral("CheckSubfolders"))->setChecked(true);
+  for (int row = 0; row < files->listCount(); ++row)
+    files->setSelected(row, true);
+  if (!save(&form, out, QStringLiteral("form1-subfolders.png"))) return 1;
+  tabs->setCurrentIndex(3);
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   QApplication::setPalette(darkPalette());
   if (!save(&form, out, QStringLiteral("form1-dark.png"))) return 1;
