@@ -159,14 +159,15 @@ class DocumentPlanner::Impl {
   Impl(std::string_view search_text, std::string_view new_text)
       : new_text_(new_text), matcher_(search_text) {}
   // Not const: the per-encoding caches fill as documents come.
-  void Plan(std::string_view document, DocumentPlan* plan, bool keep);
+  void Plan(std::string_view document, DocumentPlan* plan, bool keep,
+            bool changed_only);
 
  private:
   const Written& WrittenIn(std::string_view encoding);
   std::size_t FirstMatch(EncodedSearch& search, std::string_view body);
   void Write(EncodedSearch& search, const Written& written,
              std::string_view body, std::size_t bom, std::size_t first_match,
-             DocumentPlan* plan, bool keep);
+             DocumentPlan* plan, bool keep, bool changed_only);
   std::optional<TextMatch> FindInLine(EncodedSearch& search,
                                       std::string_view body, const Line& line,
                                       std::size_t candidate,
@@ -253,11 +254,14 @@ std::size_t DocumentPlanner::Impl::FirstMatch(EncodedSearch& search,
 void DocumentPlanner::Impl::Write(EncodedSearch& search, const Written& w,
                                   std::string_view body, std::size_t bom,
                                   std::size_t first_match, DocumentPlan* plan,
-                                  bool keep) {
+                                  bool keep, bool changed_only) {
+  // ISO-2022-JP carries its state from line to line, so a line can only be
+  // read with the lines before it.
+  changed_only = changed_only && !search.iso2022();
   LineSplitter lines(body, search.utf16(), search.utf16_be());
   EscapeTracker escapes;
-  Output out(bom + body.size() + body.size() / 16 + 4096);
-  out.Append(std::string_view(body.data() - bom, bom));
+  Output out(changed_only ? 4096 : bom + body.size() + body.size() / 16 + 4096);
+  if (!changed_only) out.Append(std::string_view(body.data() - bom, bom));
   Ending previous = Ending::kNone;
   std::size_t candidate = 0, number = 0;
   bool have_candidate = false;
@@ -285,6 +289,7 @@ void DocumentPlanner::Impl::Write(EncodedSearch& search, const Written& w,
     const std::string_view text =
         body.substr(line.start, line.end - line.start);
     if (!match) {
+      if (changed_only) continue;
       if (line.ending == Ending::kLf || line.ending == Ending::kCrLf) {
         out.Append(body.substr(line.start, line.next - line.start));
       } else {
@@ -329,7 +334,7 @@ void DocumentPlanner::Impl::Write(EncodedSearch& search, const Written& w,
 }
 
 void DocumentPlanner::Impl::Plan(std::string_view document, DocumentPlan* plan,
-                                 bool keep) {
+                                 bool keep, bool changed_only) {
   plan->encoding.clear();
   plan->replacements = 0;
   plan->refusal.clear();
@@ -354,7 +359,8 @@ void DocumentPlanner::Impl::Plan(std::string_view document, DocumentPlan* plan,
     plan->refusal = written.refusal;
     return;
   }
-  Write(*search, written, body, sniffed.bom_length, first_match, plan, keep);
+  Write(*search, written, body, sniffed.bom_length, first_match, plan, keep,
+        changed_only);
 }
 
 DocumentPlanner::DocumentPlanner() = default;
@@ -382,8 +388,9 @@ std::unique_ptr<DocumentPlanner> DocumentPlanner::Create(
 }
 
 void DocumentPlanner::Plan(std::string_view document, DocumentPlan* plan,
-                           bool keep_changed_lines) const {
-  impl_->Plan(document, plan, keep_changed_lines);
+                           bool keep_changed_lines,
+                           bool changed_lines_only) const {
+  impl_->Plan(document, plan, keep_changed_lines, changed_lines_only);
 }
 
 }  // namespace engine

@@ -48,8 +48,8 @@ struct DocumentPlan {
   // windows-1252 cannot hold; write it as &#8364;"), or empty.  A refused
   // plan has no content.
   std::string refusal;
-  // The complete new document; set only when replacements > 0 and the
-  // plan is not refused.
+  // The complete new document (see Plan for a preview's); set only when
+  // replacements > 0 and the plan is not refused.
   std::string content;
   // Filled only when asked for.
   std::vector<ChangedLine> changed_lines;
@@ -70,9 +70,13 @@ class DocumentPlanner {
   // Plans the update of one document whose bytes are document.  Never
   // fails as a whole: a document that can't be rewritten gets a refusal.
   // Memory stays within a small multiple of the document's size.  May throw
-  // std::bad_alloc.
+  // std::bad_alloc.  With changed_lines_only (for a preview, which writes
+  // nothing) the content holds only the changed lines, one after another,
+  // which is all that the changed lines' after offsets point into (all of
+  // it for an encoding that carries a state from line to line).
   void Plan(std::string_view document, DocumentPlan* plan,
-            bool keep_changed_lines = false) const;
+            bool keep_changed_lines = false,
+            bool changed_lines_only = false) const;
 
  private:
   DocumentPlanner();

@@ -194,7 +194,10 @@ bool UpdateCheck::ContentsAllow(const DocumentPlanner& planner,
   attributes.modifiedNanoseconds = read.modifiedNanoseconds;
   attributes.hasExtendedAttributes = read.hasExtendedAttributes;
   try {
-    planner.Plan(checked->contents, &checked->plan, keep_changed_lines);
+    // Only a preview keeps the changed lines, and it writes nothing: the
+    // lines alone do.
+    planner.Plan(checked->contents, &checked->plan, keep_changed_lines,
+                 /*changed_lines_only=*/keep_changed_lines);
   } catch (const std::bad_alloc&) {
     checked->contents = std::string();
     checked->plan = DocumentPlan();

@@ -270,6 +270,15 @@ TEST(DocumentPlanTest, ChangedLinesLocateTheChange) {
             "xCAFÉy");
   EXPECT_EQ(line.match_offset, 1u);
   EXPECT_EQ(line.match_length, 5u);
+  // A preview's plan holds the changed lines alone, at their own offsets.
+  DocumentPlan lines_only;
+  Planner("café", "T\nU")
+      ->Plan("ab\r\nxCAFÉy\r\nz\r\n", &lines_only, true, true);
+  ASSERT_EQ(lines_only.changed_lines.size(), 1u);
+  EXPECT_EQ(lines_only.content, "xT\r\nUy\r\n");
+  EXPECT_EQ(lines_only.content.substr(lines_only.changed_lines[0].after_offset,
+                                      lines_only.changed_lines[0].after_length),
+            "xT\r\nUy");
 }
 
 TEST(DocumentPlanTest, ManyLinesAreAllChanged) {

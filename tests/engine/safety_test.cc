@@ -32,7 +32,8 @@ using Files = std::map<std::string, std::string>;
 bool HasExtendedAttributes(const TempFolder& folder) {
   const std::string probe = folder.file("probe");
   WriteFile(probe, "");
-  const bool supported = ::setxattr(probe.c_str(), "user.probe", "1", 1, 0) == 0;
+  const bool supported =
+      ::setxattr(probe.c_str(), "user.probe", "1", 1, 0) == 0;
   ::unlink(probe.c_str());
   return supported;
 }
@@ -43,10 +44,11 @@ TEST(SafetyTest, FifosAndFoldersAreRefusedWithoutWaiting) {
   ASSERT_EQ(::mkfifo(folder.file("a.htm").c_str(), 0644), 0);
   ASSERT_EQ(::mkdir(folder.file("c.htm").c_str(), 0755), 0);
   RecordingReporter reporter;
-  EXPECT_EQ(engine::UpdateRun(folder.path(),
-                              {{"a.htm", true}, {"b.htm", true}, {"c.htm", true}},
-                              "cat", "dog", reporter),
-            1);
+  EXPECT_EQ(
+      engine::UpdateRun(folder.path(),
+                        {{"a.htm", true}, {"b.htm", true}, {"c.htm", true}},
+                        "cat", "dog", reporter),
+      1);
   ASSERT_EQ(reporter.messages.size(), 2u);
   EXPECT_THAT(reporter.messages[0], HasSubstr("a.htm: it is not a file"));
   EXPECT_THAT(reporter.messages[0], HasSubstr("c.htm: it is not a file"));
@@ -74,18 +76,18 @@ TEST(SafetyTest, ASecondRunOnTheSameFolderIsRefused) {
     engine::RestoreRun("htm", folder.path(), {{"b.bac", true}}, second);
     engine::UpdateRun(folder.path(), {{"a.htm", true}}, "dog", "cow", second);
   });
-  EXPECT_EQ(engine::UpdateRun(folder.path(), {{"a.htm", true}}, "cat", "dog",
-                              first),
-            1);
+  EXPECT_EQ(
+      engine::UpdateRun(folder.path(), {{"a.htm", true}}, "cat", "dog", first),
+      1);
   ASSERT_EQ(second.messages.size(), 2u);
   for (const std::string& message : second.messages) {
     EXPECT_THAT(message, HasSubstr("Another update or restore is working in " +
                                    folder.path()));
     EXPECT_THAT(message, HasSubstr("Nothing was changed."));
   }
-  EXPECT_EQ(folder.Contents(), (Files{{"a.htm", "dog\r\n"},
-                                      {"a.bac", "cat"},
-                                      {"b.bac", "b original"}}));
+  EXPECT_EQ(
+      folder.Contents(),
+      (Files{{"a.htm", "dog\r\n"}, {"a.bac", "cat"}, {"b.bac", "b original"}}));
 }
 
 // Another program saves the document between its read and its replace.
@@ -165,8 +167,8 @@ TEST(SafetyTest, TextsAreUnicodeWhateverTheLocale) {
   const std::string locale = std::setlocale(LC_CTYPE, nullptr);
   std::setlocale(LC_CTYPE, "C");  // a code page without the euro sign
   RecordingReporter reporter;
-  EXPECT_EQ(engine::UpdateRun(folder.path(), {{"buy.asp", true}}, "\u20ac",
-                              "x", reporter),
+  EXPECT_EQ(engine::UpdateRun(folder.path(), {{"buy.asp", true}}, "\u20ac", "x",
+                              reporter),
             0);
   // A character the document's own encoding lacks is refused before any
   // write, so the older backup stays too.

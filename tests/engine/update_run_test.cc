@@ -156,8 +156,8 @@ TEST_P(UpdateDocumentTest, ChangesOnlyWhatItMayAndSaysSo) {
     at = messages.find(part, at);
     EXPECT_NE(at, std::string::npos) << part << " not in " << messages;
   }
-  EXPECT_EQ(reporter.calls.back(), c.updated > 0 ? "operation Completed."
-                                                 : "value 0");
+  EXPECT_EQ(reporter.calls.back(),
+            c.updated > 0 ? "operation Completed." : "value 0");
 }
 
 const char kDone1[] =

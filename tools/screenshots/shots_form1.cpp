@@ -110,7 +110,8 @@ int main(int argc, char* argv[]) {
       return 1;
   }
   tabs->setCurrentIndex(1);
-  form.findChild<QCheckBox*>(QStringLiteral("CheckSubfolders"))->setChecked(true);
+  form.findChild<QCheckBox*>(QStringLiteral("CheckSubfolders"))
+      ->setChecked(true);
   for (int row = 0; row < files->listCount(); ++row)
     files->setSelected(row, true);
   if (!save(&form, out, QStringLiteral("form1-subfolders.png"))) return 1;
