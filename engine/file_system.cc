@@ -170,10 +170,17 @@ class PosixWritableFile : public WritableFile {
 
 class PosixFolderLock : public FolderLock {
  public:
-  explicit PosixFolderLock(int fd) : fd_(fd) {}
+  PosixFolderLock(std::string folder, int fd)
+      : folder_(std::move(folder)), fd_(fd) {}
   ~PosixFolderLock() override { ::close(fd_); }  // releases the lock
 
+  Status SyncFileSystem() override {
+    if (::syncfs(fd_) != 0) return Status::FromErrno(folder_, errno);
+    return Status::OK();
+  }
+
  private:
+  std::string folder_;
   int fd_;
 };
 
@@ -272,8 +279,17 @@ class PosixFileSystem : public FileSystem {
       if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) return Status::FromErrno(folder, errno);
+    // A folder with the set-group-ID bit hands new files its own group, so
+    // the owners are looked at rather than assumed.
+    struct stat created;
+    if (::fstat(fd, &created) != 0) {
+      const int error = errno;
+      ::close(fd);
+      ::unlink(path->c_str());
+      return Status::FromErrno(*path, error);
+    }
     bool fix_mode = (mode & 07000) != 0 || (mode & ProcessUmask()) != 0;
-    if (like.owner != ProcessOwner() || like.group != ProcessGroup()) {
+    if (created.st_uid != like.owner || created.st_gid != like.group) {
       // Only root may give a file away; others keep at least the group
       // where they belong to it.  Neither is worth failing the file for.
       if (::fchown(fd, like.owner, like.group) != 0) {
@@ -342,15 +358,6 @@ class PosixFileSystem : public FileSystem {
     return status;
   }
 
-  Status SyncFileSystem(const std::string& folder) override {
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return Status::FromErrno(folder, errno);
-    Status status;
-    if (::syncfs(fd) != 0) status = Status::FromErrno(folder, errno);
-    ::close(fd);
-    return status;
-  }
-
   Status ListFolder(const std::string& path,
                     std::vector<std::string>* names) override {
     names->clear();
@@ -384,7 +391,7 @@ class PosixFileSystem : public FileSystem {
       }
       return Status::FromErrno(folder, error);
     }
-    *lock = std::make_unique<PosixFolderLock>(fd);
+    *lock = std::make_unique<PosixFolderLock>(folder, fd);
     return Status::OK();
   }
 };

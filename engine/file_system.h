@@ -73,6 +73,11 @@ class WritableFile {
 class FolderLock {
  public:
   virtual ~FolderLock() = default;
+  // Flushes everything written to the folder's file system, files and
+  // names, to stable storage: one wait for many files.  It goes through the
+  // descriptor the lock holds, opened before the run wrote anything there,
+  // so that no write error since then can go unseen.
+  virtual Status SyncFileSystem() = 0;
 };
 
 class FileSystem {
@@ -112,9 +117,6 @@ class FileSystem {
   virtual Status DeleteFile(const std::string& path) = 0;
   // Flushes the folder itself (its names) to stable storage.
   virtual Status SyncFolder(const std::string& path) = 0;
-  // Flushes everything written to the file system that holds folder, files
-  // and names, to stable storage: one wait for many files.
-  virtual Status SyncFileSystem(const std::string& folder) = 0;
   // The names (no folder part) of the entries of a folder, "." and ".."
   // left out.
   virtual Status ListFolder(const std::string& path,
@@ -159,9 +161,6 @@ class ForwardingFileSystem : public FileSystem {
   }
   Status SyncFolder(const std::string& path) override {
     return target_.SyncFolder(path);
-  }
-  Status SyncFileSystem(const std::string& folder) override {
-    return target_.SyncFileSystem(folder);
   }
   Status ListFolder(const std::string& path,
                     std::vector<std::string>* names) override {

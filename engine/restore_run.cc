@@ -19,8 +19,12 @@ namespace {
 
 constexpr char kBothKept[] = "; the document and the backup are unchanged.";
 
+// A type ending in "bac" would name a backup: the entry's own, or another
+// one (x.bac restored as "y.bac" becomes x.y.bac).
 bool IsBackupType(const std::string& type_text) {
-  return SameTextIgnoringCase(type_text, "bac");
+  const std::optional<std::size_t> keep =
+      BytesBeforeLastCharacters(type_text, 3);
+  return keep && SameTextIgnoringCase(type_text.substr(*keep), "bac");
 }
 
 class BackupRestorer {
@@ -41,9 +45,9 @@ class BackupRestorer {
   // (index.htm for index.HTM), so that undo replaces the document it came
   // from.  Each folder is read once per run for this.
   Status FindTarget();
-  // Takes the folders the entry writes in; false with *why when another
-  // run holds one.
-  bool LockFolders(const std::string& backup, std::string* why);
+  // Takes a folder the entry works in; false with *why when another run
+  // holds it.
+  bool Lock(const std::string& folder, std::string* why);
   bool RecordAllows(const std::string& backup, std::string* why);
 
   using NamesByKey = std::unordered_map<std::string, std::vector<std::string>>;
@@ -57,6 +61,7 @@ class BackupRestorer {
 
   // The entry being worked on.
   FileAttributes backup_attributes_;
+  FileAttributes backup_read_;  // as the read found it
   std::string contents_;
   std::string target_;       // as named in its folder
   std::string real_target_;  // links resolved
@@ -85,18 +90,15 @@ Status BackupRestorer::FindTarget() {
   return fs_.GetAttributes(target_, &target_attributes_);
 }
 
-bool BackupRestorer::LockFolders(const std::string& backup, std::string* why) {
-  for (const std::string& folder : {FolderOf(backup), FolderOf(real_target_)}) {
-    Status locked = locks_.Take(folder);
-    if (locked.ok()) continue;
-    *why = (locked.code() == Status::kBusy
-                ? "another update or restore is working in " + folder
-                : "the folder " + folder + " could not be locked (" +
-                      locked.reason() + ")") +
-           kBothKept;
-    return false;
-  }
-  return true;
+bool BackupRestorer::Lock(const std::string& folder, std::string* why) {
+  Status locked = locks_.Take(folder);
+  if (locked.ok()) return true;
+  *why = (locked.code() == Status::kBusy
+              ? "another update or restore is working in " + folder
+              : "the folder " + folder + " could not be locked (" +
+                    locked.reason() + ")") +
+         kBothKept;
+  return false;
 }
 
 bool BackupRestorer::RecordAllows(const std::string& backup, std::string* why) {
@@ -173,7 +175,7 @@ bool BackupRestorer::Examine(const std::string& backup, std::string* why) {
     }
   }
   if (!RecordAllows(backup, why)) return false;
-  FileAttributes read;
+  FileAttributes& read = backup_read_;
   status = fs_.ReadFile(backup, &read, &contents_);
   if (!status.ok() || !read.SameFileAs(backup_attributes_)) {
     *why = "it could not be read (" +
@@ -196,7 +198,12 @@ bool BackupRestorer::Restore(const std::string& backup, std::string* why) {
     *why = "the type would copy the backup onto itself; the backup is kept.";
     return false;
   }
-  if (!Examine(backup, why) || !LockFolders(backup, why)) return false;
+  // The backup's folder is the run's before anything in it is looked at; a
+  // link's target's once the link is known.
+  if (!Lock(FolderOf(backup), why) || !Examine(backup, why) ||
+      !Lock(FolderOf(real_target_), why)) {
+    return false;
+  }
 
   ReplaceRequest request;
   request.target = real_target_;
@@ -219,6 +226,12 @@ bool BackupRestorer::Restore(const std::string& backup, std::string* why) {
            "kept.";
     return false;
   }
+  if (status.code() == Status::kUnflushed) {
+    *why = "it was copied to " + target_ +
+           ", but the folder could not be flushed to disk (" + status.reason() +
+           "); the backup is kept.";
+    return false;
+  }
   if (!status.ok()) {
     *why = "it could not be copied to " + target_ + " (" + status.reason() +
            ")" + kBothKept;
@@ -234,7 +247,15 @@ bool BackupRestorer::Restore(const std::string& backup, std::string* why) {
       listed->second[CaseFoldKey(NameOf(target_))].push_back(NameOf(target_));
     }
   }
-  status = fs_.DeleteFile(backup);
+  // Only the backup that was copied goes: not one put there meanwhile.
+  FileAttributes now;
+  status = fs_.GetAttributes(backup, &now);
+  if (status.ok() && !now.Unchanged(backup_read_)) {
+    *why = "it was restored to " + target_ +
+           ", and the backup was kept: another program changed it meanwhile.";
+    return false;
+  }
+  if (status.ok()) status = fs_.DeleteFile(backup);
   if (!status.ok()) {
     *why = "it was restored to " + target_ +
            ", but the backup could not be deleted (" + status.reason() + ").";
@@ -254,8 +275,8 @@ void RestoreRun(const std::string& typeText, const std::string& folder,
   }
   if (IsBackupType(typeText)) {
     reporter.showMessage("The type \"" + typeText +
-                             "\" would turn each backup into itself. Please "
-                             "choose the type the documents had.",
+                             "\" would make each restored file a backup. "
+                             "Please choose the type the documents had.",
                          "Oops...");
     return;
   }

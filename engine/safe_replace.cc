@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/backup_record.h"
@@ -71,8 +72,10 @@ Status CommitTemporary(FileSystem& fs, const ReplaceRequest& request,
     fs.DeleteFile(temporary);
     return Status::Error(request.target, status.reason(), status.code());
   }
-  return request.sync_folder ? fs.SyncFolder(FolderOf(request.target))
-                             : Status::OK();
+  if (!request.sync_folder) return Status::OK();
+  status = fs.SyncFolder(FolderOf(request.target));
+  if (status.ok()) return status;
+  return Status::Error(status.path(), status.reason(), Status::kUnflushed);
 }
 
 Status ReplaceFile(FileSystem& fs, const ReplaceRequest& request) {
@@ -108,10 +111,12 @@ FolderLocks::FolderLocks(FileSystem& fs) : fs_(fs) {
   // A run over a whole site holds a descriptor for each folder it writes
   // in; the usual soft limit of 1,024 is far below what the kernel allows.
   static const bool raised = [] {
+    constexpr rlim_t kEnough = 1 << 16;
     struct rlimit limit;
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 &&
-        limit.rlim_cur < limit.rlim_max) {
-      limit.rlim_cur = limit.rlim_max;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < kEnough) {
+      limit.rlim_cur = limit.rlim_max == RLIM_INFINITY
+                           ? kEnough
+                           : std::min(limit.rlim_max, kEnough);
       ::setrlimit(RLIMIT_NOFILE, &limit);
     }
     return true;
@@ -120,17 +125,40 @@ FolderLocks::FolderLocks(FileSystem& fs) : fs_(fs) {
 }
 
 Status FolderLocks::Take(const std::string& folder) {
-  if (held_.count(folder) != 0) return Status::OK();
+  if (keys_.count(folder) != 0) return Status::OK();
   auto refused = refused_.find(folder);
   if (refused != refused_.end()) return refused->second;
-  std::unique_ptr<FolderLock> lock;
-  Status status = TakeFolder(fs_, folder, &lock);
-  if (status.ok()) {
-    held_.emplace(folder, std::move(lock));
-  } else {
-    refused_.emplace(folder, status);
+  FileAttributes attributes;
+  Status status = fs_.GetAttributes(folder, &attributes);
+  if (status.ok() && !attributes.exists) {
+    status = Status::Error(folder, "No such folder");
   }
-  return status;
+  const Key key{attributes.device, attributes.inode};
+  if (status.ok() && held_.count(key) == 0) {
+    std::unique_ptr<FolderLock> lock;
+    status = TakeFolder(fs_, folder, &lock);
+    if (status.ok()) held_.emplace(key, std::move(lock));
+  }
+  if (!status.ok()) {
+    refused_.emplace(folder, status);
+    return status;
+  }
+  keys_.emplace(folder, key);
+  return Status::OK();
+}
+
+Status FolderLocks::SyncFileSystems(const std::set<std::string>& folders) {
+  std::set<unsigned long long> devices;
+  for (const std::string& folder : folders) {
+    auto key = keys_.find(folder);
+    if (key == keys_.end()) {
+      return Status::Error(folder, "the folder was not locked");
+    }
+    if (!devices.insert(key->second.first).second) continue;
+    Status status = held_.at(key->second)->SyncFileSystem();
+    if (!status.ok()) return status;
+  }
+  return Status::OK();
 }
 
 }  // namespace engine

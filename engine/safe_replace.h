@@ -10,6 +10,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -37,11 +38,12 @@ struct ReplaceRequest {
 };
 
 // Replaces (or creates) request.target with request.content.  On failure
-// the target is as it was.
+// the target is as it was, except for code kUnflushed: the new content is
+// in place but its name may not have reached the disk.
 Status ReplaceFile(FileSystem& fs, const ReplaceRequest& request);
 
 // The same in two steps, so that a caller can flush many temporary files
-// with one FileSystem::SyncFileSystem in between.  WriteTemporary leaves
+// with one FolderLocks::SyncFileSystems in between.  WriteTemporary leaves
 // the content in *temporary, not yet flushed (nothing on failure).
 Status WriteTemporary(FileSystem& fs, const ReplaceRequest& request,
                       std::string* temporary);
@@ -57,17 +59,22 @@ Status TakeFolder(FileSystem& fs, const std::string& folder,
 
 // The folders a run writes in: each is taken (see TakeFolder) the first
 // time the run reaches it and held until the run ends, so that no two runs
-// ever write in one folder at the same time.
+// ever write in one folder at the same time.  Folders are told apart by
+// device and inode, whatever path leads to them.
 class FolderLocks {
  public:
   explicit FolderLocks(FileSystem& fs);
   // Takes folder unless this run holds it already; a refusal (kBusy: another
   // run holds it) is remembered and given again for the folder.
   Status Take(const std::string& folder);
+  // Flushes the file systems of the folders, taken before, once each.
+  Status SyncFileSystems(const std::set<std::string>& folders);
 
  private:
+  using Key = std::pair<unsigned long long, unsigned long long>;
   FileSystem& fs_;
-  std::map<std::string, std::unique_ptr<FolderLock>> held_;
+  std::map<Key, std::unique_ptr<FolderLock>> held_;
+  std::map<std::string, Key> keys_;
   std::map<std::string, Status> refused_;
 };
 

@@ -15,7 +15,7 @@ namespace engine {
 class Status {
  public:
   // What kind of failure, where a caller must tell them apart.
-  enum Code { kOk, kError, kBusy, kUnsupported, kChanged };
+  enum Code { kOk, kError, kBusy, kUnsupported, kChanged, kUnflushed };
 
   // An OK status.
   Status() = default;

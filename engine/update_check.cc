@@ -47,7 +47,9 @@ CheckResult UpdateCheck::Check(const std::string& document,
     return CheckResult::kRefused;
   }
   if (checked->plan.replacements == 0) return CheckResult::kTextNotFound;
-  if (!BackupIsOurs(*checked, why)) return CheckResult::kRefused;
+  if (!NotABackup(*checked, why) || !BackupIsOurs(*checked, why)) {
+    return CheckResult::kRefused;
+  }
   Remember(*checked);
   return CheckResult::kWillChange;
 }
@@ -85,6 +87,7 @@ CheckResult UpdateCheck::Decide(CheckedDocument* checked, std::string* why) {
   if (!NotHandled(*checked, why)) return CheckResult::kRefused;
   if (at == ExamineStep::kContents) return refused();
   if (checked->plan.replacements == 0) return CheckResult::kTextNotFound;
+  if (!NotABackup(*checked, why)) return CheckResult::kRefused;
   if (at == ExamineStep::kBackup) return refused();
   Remember(*checked);
   return CheckResult::kWillChange;
@@ -100,14 +103,19 @@ void UpdateCheck::Remember(const CheckedDocument& checked) {
   backups_.insert(checked.backup);
 }
 
-bool UpdateCheck::NameAllows(CheckedDocument* checked, std::string* why) const {
+bool UpdateCheck::InFolder(const std::string& document,
+                           std::string* why) const {
   const std::string prefix = documentPath(folder_, "");
-  const std::string& document = checked->document;
-  if (document.compare(0, prefix.size(), prefix) != 0 ||
-      !staysInFolder(std::string_view(document).substr(prefix.size()))) {
-    *why = "its name leads out of the folder " + folder_;
-    return false;
+  if (document.compare(0, prefix.size(), prefix) == 0 &&
+      staysInFolder(std::string_view(document).substr(prefix.size()))) {
+    return true;
   }
+  *why = "its name leads out of the folder " + folder_;
+  return false;
+}
+
+bool UpdateCheck::NameAllows(CheckedDocument* checked, std::string* why) const {
+  if (!InFolder(checked->document, why)) return false;
   std::optional<std::string> backup = backupPath(checked->document);
   if (!backup) {
     *why = "the name is too short to form a backup name";
@@ -164,6 +172,14 @@ bool UpdateCheck::NotHandled(const CheckedDocument& checked,
   if (earlier == handled_.end()) return true;
   *why = "it is the same file as " + earlier->second +
          ", already changed in this run";
+  return false;
+}
+
+bool UpdateCheck::NotABackup(const CheckedDocument& checked,
+                             std::string* why) const {
+  if (backups_.count(checked.target) == 0) return true;
+  *why = "it leads to " + checked.target +
+         ", the backup of another document in this run";
   return false;
 }
 

@@ -77,6 +77,10 @@ class UpdateCheck {
   // the documents decided before it; documents come in list order.
   CheckResult Decide(CheckedDocument* checked, std::string* why);
 
+  // Whether document lies below the run's folder; false with *why set
+  // when its listed name leads elsewhere.  Check asks it first.
+  bool InFolder(const std::string& document, std::string* why) const;
+
   // Remembers that document's file now has the identity of replaced (a
   // replace makes a new file), so that its other names are known too.
   void NoteReplaced(const std::string& document,
@@ -105,6 +109,8 @@ class UpdateCheck {
   bool Unclaimed(const CheckedDocument& checked, std::string* why) const;
   bool AttributesAllow(CheckedDocument* checked, std::string* why) const;
   bool NotHandled(const CheckedDocument& checked, std::string* why) const;
+  // A link to a backup claimed by an earlier document would rewrite it.
+  bool NotABackup(const CheckedDocument& checked, std::string* why) const;
   bool ContentsAllow(const DocumentPlanner& planner, CheckedDocument* checked,
                      std::string* why, bool keep_changed_lines) const;
   bool BackupIsOurs(const CheckedDocument& checked, std::string* why) const;

@@ -60,6 +60,11 @@ class BatchedUpdater {
  private:
   void Fail(const Pending& pending, const std::string& why,
             bool backup_in_place);
+  // Takes folder for the run; false, with document named, when it can't.
+  bool Lock(const std::string& document, const std::string& folder);
+  // Whether backup is a file this run already made a backup: on a file
+  // system that ignores letter case, About.htm and about.asp share one.
+  bool MadeInThisRun(const std::string& backup);
 
   UpdateCheck check_;
   FolderLocks& locks_;
@@ -70,6 +75,7 @@ class BatchedUpdater {
   std::vector<Pending> pending_;
   std::size_t pending_bytes_ = 0;
   std::set<std::string> replaced_in_;
+  std::set<std::pair<unsigned long long, unsigned long long>> backups_made_;
 };
 
 ReplaceRequest BackupRequest(const CheckedDocument& checked) {
@@ -99,10 +105,31 @@ ReplaceRequest DocumentRequest(const std::string& target,
   return request;
 }
 
+bool BatchedUpdater::Lock(const std::string& document,
+                          const std::string& folder) {
+  Status locked = locks_.Take(folder);
+  if (locked.ok()) return true;
+  failures_.Add(document,
+                (locked.code() == Status::kBusy
+                     ? "another update or restore is working in " + folder
+                     : "the folder " + folder + " could not be locked (" +
+                           locked.reason() + ")") +
+                    kUnchanged);
+  return false;
+}
+
 Outcome BatchedUpdater::Prepare(const std::string& document) {
   reporter_.showWorkingOn(document);
   reporter_.showOperation("Scanning...");
+  // Every folder this run writes in is its own until the run ends, and the
+  // checks look at a folder only once it is: the document's own folder
+  // (where its backup goes) first, a link's target's after.
   std::string why;
+  if (!check_.InFolder(document, &why)) {
+    failures_.Add(document, why + kUnchanged);
+    return Outcome::kFailed;
+  }
+  if (!Lock(document, FolderOf(document))) return Outcome::kFailed;
   switch (check_.Check(document, &checked_, &why)) {
     case CheckResult::kTextNotFound:
       return Outcome::kTextNotFound;
@@ -112,20 +139,7 @@ Outcome BatchedUpdater::Prepare(const std::string& document) {
     case CheckResult::kWillChange:
       break;
   }
-  // Every folder this run writes in is its own until the run ends.
-  for (const std::string& folder :
-       {FolderOf(checked_.backup), FolderOf(checked_.target)}) {
-    Status locked = locks_.Take(folder);
-    if (!locked.ok()) {
-      failures_.Add(document,
-                    (locked.code() == Status::kBusy
-                         ? "another update or restore is working in " + folder
-                         : "the folder " + folder + " could not be locked (" +
-                               locked.reason() + ")") +
-                        kUnchanged);
-      return Outcome::kFailed;
-    }
-  }
+  if (!Lock(document, FolderOf(checked_.target))) return Outcome::kFailed;
   Pending pending{
       document, checked_.backup, checked_.target, checked_.attributes, "", ""};
   Status status =
@@ -172,12 +186,11 @@ int BatchedUpdater::Commit() {
     folders.insert(FolderOf(pending.backup));
     folders.insert(FolderOf(pending.target));
   }
-  for (const std::string& folder : folders) {
-    Status status = fs_.SyncFileSystem(folder);
-    if (status.ok()) continue;
+  Status flushed = locks_.SyncFileSystems(folders);
+  if (!flushed.ok()) {
     for (const Pending& pending : batch) {
       Fail(pending,
-           "the new files could not be flushed to disk (" + status.reason() +
+           "the new files could not be flushed to disk (" + flushed.reason() +
                ")",
            false);
     }
@@ -189,10 +202,23 @@ int BatchedUpdater::Commit() {
   std::vector<const Pending*> backed_up;
   std::set<std::string> backup_folders;
   for (const Pending& pending : batch) {
+    if (MadeInThisRun(pending.backup)) {
+      Fail(pending,
+           "its backup " + pending.backup +
+               " is already another document's backup in this run",
+           false);
+      continue;
+    }
     ReplaceRequest request;
     request.target = pending.backup;
     request.sync_folder = false;
     Status status = CommitTemporary(fs_, request, pending.backup_temporary);
+    FileAttributes made;
+    if (status.ok() && fs_.GetAttributes(pending.backup, &made).ok()) {
+      // A later document that is a name of this backup must not change it.
+      backups_made_.insert({made.device, made.inode});
+      check_.NoteReplaced(pending.backup, made);
+    }
     if (!status.ok()) {
       fs_.DeleteFile(pending.document_temporary);
       failures_.Add(pending.document, "the backup " + pending.backup +
@@ -244,6 +270,12 @@ int BatchedUpdater::Commit() {
     ++updated;
   }
   return updated;
+}
+
+bool BatchedUpdater::MadeInThisRun(const std::string& backup) {
+  FileAttributes existing;
+  return fs_.GetAttributes(backup, &existing).ok() && existing.exists &&
+         backups_made_.count({existing.device, existing.inode}) != 0;
 }
 
 void BatchedUpdater::Finish() {

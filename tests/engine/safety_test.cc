@@ -149,11 +149,12 @@ TEST(SafetyTest, BackupsBelongToTheirDocument) {
 TEST(SafetyTest, TypeBacInAnyCaseIsRefused) {
   TempFolder folder;
   folder.Write({{"a.bac", "only copy"}});
-  for (const char* type : {"bac", "BAC", "Bac"}) {
+  for (const char* type : {"bac", "BAC", "Bac", "x.bAC"}) {
     RecordingReporter reporter;
     engine::RestoreRun(type, folder.path(), {{"a.bac", true}}, reporter);
     ASSERT_EQ(reporter.messages.size(), 1u);
-    EXPECT_THAT(reporter.messages[0], HasSubstr("into itself"));
+    EXPECT_THAT(reporter.messages[0],
+                HasSubstr("would make each restored file a backup"));
     EXPECT_EQ(folder.Contents(), (Files{{"a.bac", "only copy"}}));
   }
 }
@@ -257,6 +258,23 @@ TEST_F(RootTest, ReplacedFilesKeepTheirOwnModeOwnerAndAttributes) {
     ASSERT_EQ(::stat(folder.file(name).c_str(), &info), 0);
     EXPECT_EQ(info.st_uid, kOther) << name;
     EXPECT_EQ(info.st_mode & 07777, 0640u) << name;
+  }
+}
+
+TEST_F(RootTest, AFolderThatHandsOutItsGroupDoesNotGetADocument) {
+  TempFolder folder;
+  folder.Write({{"a.htm", "cat"}});
+  ASSERT_EQ(::chown(folder.path().c_str(), 0, kOther), 0);
+  ASSERT_EQ(::chmod(folder.path().c_str(), 02775), 0);
+  ASSERT_EQ(::chmod(folder.file("a.htm").c_str(), 0640), 0);
+  RecordingReporter reporter;
+  ASSERT_EQ(engine::UpdateRun(folder.path(), {{"a.htm", true}}, "cat", "dog",
+                              reporter),
+            1);
+  for (const char* name : {"a.htm", "a.bac"}) {
+    struct stat info;
+    ASSERT_EQ(::stat(folder.file(name).c_str(), &info), 0);
+    EXPECT_EQ(info.st_gid, 0u) << name;
   }
 }
 

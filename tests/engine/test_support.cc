@@ -119,6 +119,24 @@ class LoggingFile : public engine::WritableFile {
   std::unique_ptr<engine::WritableFile> file_;
 };
 
+// Logs and fails the flush that goes through a folder's lock.
+class LoggingLock : public engine::FolderLock {
+ public:
+  LoggingLock(LoggingFileSystem& owner, std::string folder,
+              std::unique_ptr<engine::FolderLock> lock)
+      : owner_(owner), folder_(std::move(folder)), lock_(std::move(lock)) {}
+  engine::Status SyncFileSystem() override {
+    return owner_.Fails("syncfs", folder_)
+               ? LoggingFileSystem::Injected(folder_)
+               : lock_->SyncFileSystem();
+  }
+
+ private:
+  LoggingFileSystem& owner_;
+  std::string folder_;
+  std::unique_ptr<engine::FolderLock> lock_;
+};
+
 }  // namespace
 
 LoggingFileSystem::LoggingFileSystem(int fail_at)
@@ -152,4 +170,14 @@ engine::Status LoggingFileSystem::NewTemporaryFile(
   }
   return status;
 }
+engine::Status LoggingFileSystem::LockFolder(
+    const std::string& folder, std::unique_ptr<engine::FolderLock>* lock) {
+  if (Fails("lock", folder)) return Injected(folder);
+  engine::Status status = Forward().LockFolder(folder, lock);
+  if (status.ok()) {
+    *lock = std::make_unique<LoggingLock>(*this, folder, std::move(*lock));
+  }
+  return status;
+}
+
 }  // namespace testing_support

@@ -103,19 +103,12 @@ class LoggingFileSystem : public engine::ForwardingFileSystem {
     return Fails("syncfolder", path) ? Injected(path)
                                      : Forward().SyncFolder(path);
   }
-  Status SyncFileSystem(const std::string& folder) override {
-    return Fails("syncfs", folder) ? Injected(folder)
-                                   : Forward().SyncFileSystem(folder);
-  }
   Status ListFolder(const std::string& path, Names* names) override {
     return Fails("list", path) ? Injected(path)
                                : Forward().ListFolder(path, names);
   }
   Status LockFolder(const std::string& folder,
-                    std::unique_ptr<engine::FolderLock>* lock) override {
-    return Fails("lock", folder) ? Injected(folder)
-                                 : Forward().LockFolder(folder, lock);
-  }
+                    std::unique_ptr<engine::FolderLock>* lock) override;
 
   // Logs the call; true when it is to fail.  Safe from several threads.
   bool Fails(const std::string& operation, const std::string& path);
