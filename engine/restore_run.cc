@@ -298,14 +298,7 @@ void RestoreRun(const std::string& typeText, const std::string& folder,
   FolderLocks locks(fs);
   Status status = locks.Take(folder);
   if (!status.ok()) {
-    reporter.showMessage(
-        status.code() == Status::kBusy
-            ? "Another update or restore is working in " + folder +
-                  ". Try again when it has finished. Nothing was changed."
-            : "The folder " + folder +
-                  " could not be locked for the restore (" + status.reason() +
-                  "). Nothing was changed.",
-        "Oops...");
+    reporter.showMessage(FolderRefusal(status, folder, "restore"), "Oops...");
     return;
   }
 

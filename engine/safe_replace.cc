@@ -147,6 +147,16 @@ Status FolderLocks::Take(const std::string& folder) {
   return Status::OK();
 }
 
+std::string FolderRefusal(const Status& status, const std::string& folder,
+                          const std::string& run) {
+  if (status.code() == Status::kBusy) {
+    return "Another update or restore is working in " + folder +
+           ". Try again when it has finished. Nothing was changed.";
+  }
+  return "The folder " + folder + " could not be locked for the " + run + " (" +
+         status.reason() + "). Nothing was changed.";
+}
+
 Status FolderLocks::SyncFileSystems(const std::set<std::string>& folders) {
   std::set<unsigned long long> devices;
   for (const std::string& folder : folders) {

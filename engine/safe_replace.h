@@ -78,6 +78,11 @@ class FolderLocks {
   std::map<std::string, Status> refused_;
 };
 
+// What a run says when it can't take the folder it was given, for status
+// from FolderLocks::Take; run is "update" or "restore".
+std::string FolderRefusal(const Status& status, const std::string& folder,
+                          const std::string& run);
+
 // The folder part of path ("/" for "/x", "." for a bare name).
 std::string FolderOf(const std::string& path);
 

@@ -307,13 +307,7 @@ std::int32_t UpdateRun(const std::string& folder, const Selection& entries,
   FolderLocks locks(fs);
   Status status = locks.Take(folder);
   if (!status.ok()) {
-    reporter.showMessage(
-        status.code() == Status::kBusy
-            ? "Another update or restore is working in " + folder +
-                  ". Try again when it has finished. Nothing was changed."
-            : "The folder " + folder + " could not be locked for the update (" +
-                  status.reason() + "). Nothing was changed.",
-        "Oops..");
+    reporter.showMessage(FolderRefusal(status, folder, "update"), "Oops..");
     return 0;
   }
 
