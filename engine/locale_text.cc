@@ -1,11 +1,24 @@
 #include "engine/locale_text.h"
 
 #include <cstdint>
+#include <cwchar>
 #include <cwctype>
 #include <vector>
 
 namespace engine {
 
+namespace {
+
+// One character of a text: either a valid character of the code page or a
+// single byte that is not part of one.
+struct Character {
+  wchar_t wide = 0;        // valid only when !raw
+  bool raw = false;        // an invalid byte, which equals only itself
+  unsigned char byte = 0;  // the raw byte
+  std::size_t length = 1;  // bytes taken from the text
+};
+
+// Decodes the character that starts at text[0]; text must not be empty.
 Character DecodeCharacter(std::string_view text) {
   Character c;
   c.byte = static_cast<unsigned char>(text[0]);
@@ -28,26 +41,10 @@ Character DecodeCharacter(std::string_view text) {
   return c;
 }
 
-bool SameIgnoringCase(const Character& a, const Character& b) {
-  if (a.raw || b.raw) return a.raw && b.raw && a.byte == b.byte;
-  if (a.wide == b.wide) return true;
-  const auto wa = static_cast<std::wint_t>(a.wide);
-  const auto wb = static_cast<std::wint_t>(b.wide);
-  // Both directions: some letters only meet on one side (the final sigma
-  // and the long s meet their partners in upper case only).
-  return std::towlower(wa) == std::towlower(wb) ||
-         std::towupper(wa) == std::towupper(wb);
-}
+}  // namespace
 
 bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  while (!a.empty() && !b.empty()) {
-    Character ca = DecodeCharacter(a);
-    Character cb = DecodeCharacter(b);
-    if (!SameIgnoringCase(ca, cb)) return false;
-    a.remove_prefix(ca.length);
-    b.remove_prefix(cb.length);
-  }
-  return a.empty() && b.empty();
+  return CaseFoldKey(a) == CaseFoldKey(b);
 }
 
 std::string CaseFoldKey(std::string_view text) {

@@ -7,31 +7,14 @@
 #define VANTREL_ENGINE_LOCALE_TEXT_H_
 
 #include <cstddef>
-#include <cwchar>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace engine {
 
-// One character of a text: either a valid character of the code page or a
-// single byte that is not part of one.
-struct Character {
-  wchar_t wide = 0;        // valid only when !raw
-  bool raw = false;        // an invalid byte, which matches only itself
-  unsigned char byte = 0;  // the raw byte
-  std::size_t length = 1;  // bytes taken from the text
-};
-
-// Decodes the character that starts at text[0]; text must not be empty.
-Character DecodeCharacter(std::string_view text);
-
-// True when a and b are the same character with letter case ignored, as
-// the locale's case mappings say (É with é, Σ with σ and ς).  An invalid
-// byte matches only the same invalid byte.
-bool SameIgnoringCase(const Character& a, const Character& b);
-
-// True when the two texts have the same characters, case ignored.
+// True when the two texts have the same characters, letter case ignored
+// (É with é, Σ with σ and ς): when their CaseFoldKeys are equal.
 bool SameTextIgnoringCase(std::string_view a, std::string_view b);
 
 // A key under which texts that differ only in letter case are equal (each
