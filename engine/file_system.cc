@@ -2,7 +2,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -16,6 +18,7 @@
 #include <mutex>
 
 #include "engine/backup_record.h"
+#include "engine/held_folders.h"
 
 namespace engine {
 
@@ -25,33 +28,18 @@ constexpr char kTemporaryPrefix[] = ".vantrel-";
 constexpr char kTemporarySuffix[] = ".tmp";
 constexpr std::size_t kTemporaryRandomLength = 16;
 
-mode_t ProcessUmask() {
-  // umask() can only be read by setting it; do it once, before any thread
-  // of ours could create files.
-  static const mode_t mask = [] {
-    mode_t old = ::umask(022);
-    ::umask(old);
-    return old;
-  }();
-  return mask;
-}
-
 uid_t ProcessOwner() {
   static const uid_t owner = ::geteuid();
   return owner;
 }
 
-gid_t ProcessGroup() {
-  static const gid_t group = ::getegid();
-  return group;
-}
-
-// Whether the process may write a file that has a write bit.  access()
-// knows about ACLs; the owner's own bit and root need no system call.
-bool MayWrite(const std::string& path, const struct stat& info) {
+// Whether the process may write the file name in folder at, which has a
+// write bit.  faccessat knows about ACLs; the owner's own bit and root need
+// no system call.
+bool MayWrite(int at, const char* name, const struct stat& info) {
   if (ProcessOwner() == 0) return true;
   if (ProcessOwner() == info.st_uid) return (info.st_mode & S_IWUSR) != 0;
-  return ::access(path.c_str(), W_OK) == 0;
+  return ::faccessat(at, *name == '\0' ? "." : name, W_OK, 0) == 0;
 }
 
 void FillAttributes(const struct stat& info, FileAttributes* attributes) {
@@ -63,9 +51,56 @@ void FillAttributes(const struct stat& info, FileAttributes* attributes) {
   attributes->device = info.st_dev;
   attributes->inode = info.st_ino;
   attributes->size = info.st_size;
+  attributes->links = info.st_nlink;
   attributes->modifiedNanoseconds =
       static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL +
       info.st_mtim.tv_nsec;
+}
+
+// Reads the open file fd whole into *contents, straight into the string,
+// whose room a caller that reuses it keeps from one file to the next.
+Status ReadAll(int fd, const std::string& path, const struct stat& info,
+               std::string* contents) {
+  constexpr std::size_t kMinimumRoom = 1 << 16;
+  std::size_t used = 0;
+  contents->resize(std::max({contents->capacity(), kMinimumRoom,
+                             static_cast<std::size_t>(info.st_size) + 1}));
+  for (;;) {
+    if (used == contents->size()) contents->resize(2 * used);
+    ssize_t got = ::read(fd, contents->data() + used, contents->size() - used);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      contents->clear();
+      return Status::FromErrno(path, error);
+    }
+    if (got == 0) break;
+    used += static_cast<std::size_t>(got);
+  }
+  contents->resize(used);
+  return Status::OK();
+}
+
+// Gives the new file fd like's owner, group and mode.  Fails when the
+// process can't: a file that would belong to another group than its
+// document's could be read by people the document keeps out.
+Status GiveOwners(int fd, const FileAttributes& like, mode_t mode,
+                  const std::string& path) {
+  struct stat created;
+  if (::fstat(fd, &created) != 0) return Status::FromErrno(path, errno);
+  // A folder with the set-group-ID bit hands new files its own group, so
+  // the owners are looked at rather than assumed.
+  if ((created.st_uid != like.owner || created.st_gid != like.group) &&
+      ::fchown(fd, like.owner, like.group) != 0) {
+    return Status::Error(path, std::string("its owner and group can't be "
+                                           "kept (") +
+                                   std::strerror(errno) + ")");
+  }
+  // Created with the owner's bits alone; fchown also clears set-ID bits.
+  if ((created.st_mode & 07777) != mode && ::fchmod(fd, mode) != 0) {
+    return Status::FromErrno(path, errno);
+  }
+  return Status::OK();
 }
 
 // A name no other process can guess: the random part comes from the
@@ -93,10 +128,18 @@ std::string RandomName() {
   return name + kTemporarySuffix;
 }
 
+// A link stands where the path needs a folder or a file of its own.
+Status Failure(const std::string& path, int error) {
+  if (error == ELOOP) {
+    return Status::Error(path, "a symbolic link stands in its way");
+  }
+  return Status::FromErrno(path, error);
+}
+
 class PosixWritableFile : public WritableFile {
  public:
-  PosixWritableFile(std::string path, int fd)
-      : path_(std::move(path)), fd_(fd) {}
+  PosixWritableFile(const HeldFolders& held, std::string path, int fd)
+      : held_(held), path_(std::move(path)), fd_(fd) {}
   ~PosixWritableFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -125,22 +168,22 @@ class PosixWritableFile : public WritableFile {
   }
 
   void CopyAttributesFrom(const std::string& path) override {
-    ssize_t size = ::listxattr(path.c_str(), nullptr, 0);
-    if (size <= 0) return;
-    std::string names(static_cast<std::size_t>(size), '\0');
-    size = ::listxattr(path.c_str(), names.data(), names.size());
-    if (size <= 0) return;
-    names.resize(static_cast<std::size_t>(size));
+    const int from = held_.Open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (from < 0) return;
+    ssize_t size = ::flistxattr(from, nullptr, 0);
+    std::string names(static_cast<std::size_t>(std::max<ssize_t>(size, 0)),
+                      '\0');
+    if (size > 0) size = ::flistxattr(from, names.data(), names.size());
+    names.resize(static_cast<std::size_t>(std::max<ssize_t>(size, 0)));
     std::string value;
     for (std::size_t at = 0; at < names.size();) {
       const std::string name(names.c_str() + at);
       at += name.size() + 1;
       if (name == kDocumentRecordAttribute) continue;
-      ssize_t length = ::getxattr(path.c_str(), name.c_str(), nullptr, 0);
+      ssize_t length = ::fgetxattr(from, name.c_str(), nullptr, 0);
       if (length < 0) continue;
       value.resize(static_cast<std::size_t>(length));
-      length =
-          ::getxattr(path.c_str(), name.c_str(), value.data(), value.size());
+      length = ::fgetxattr(from, name.c_str(), value.data(), value.size());
       if (length < 0) continue;
       // Attributes the process may not set (trusted.*, security.* for a
       // user) are left out; the file is no worse than one made afresh.
@@ -148,6 +191,7 @@ class PosixWritableFile : public WritableFile {
                                 static_cast<std::size_t>(length), 0);
       static_cast<void>(ignored);
     }
+    ::close(from);
   }
 
   Status Sync() override {
@@ -164,15 +208,31 @@ class PosixWritableFile : public WritableFile {
   }
 
  private:
+  const HeldFolders& held_;
   std::string path_;
   int fd_;
 };
 
+// Keeps a folder registered with the held folders while it lives.
+class PosixFolderHold : public FolderHold {
+ public:
+  PosixFolderHold(HeldFolders& held, const std::string& folder, int fd)
+      : held_(held), handle_(held.Add(folder, fd)) {}
+  ~PosixFolderHold() override { held_.Remove(handle_); }
+
+ protected:
+  int fd() const { return handle_->get(); }
+
+ private:
+  HeldFolders& held_;
+  HeldFolders::Handle handle_;
+};
+
 class PosixFolderLock : public FolderLock {
  public:
-  PosixFolderLock(std::string folder, int fd)
-      : folder_(std::move(folder)), fd_(fd) {}
-  ~PosixFolderLock() override { ::close(fd_); }  // releases the lock
+  PosixFolderLock(HeldFolders& held, std::string folder, int fd)
+      : folder_(std::move(folder)), hold_(held, folder_, fd), fd_(fd) {}
+  // The hold closes the descriptor, which releases the lock.
 
   Status SyncFileSystem() override {
     if (::syncfs(fd_) != 0) return Status::FromErrno(folder_, errno);
@@ -181,24 +241,52 @@ class PosixFolderLock : public FolderLock {
 
  private:
   std::string folder_;
+  PosixFolderHold hold_;
   int fd_;
 };
 
 class PosixFileSystem : public FileSystem {
  public:
+  Status HoldFolder(const std::string& folder,
+                    std::unique_ptr<FolderHold>* hold) override {
+    hold->reset();
+    // The path as the user gave it, links and all: the user chose it.
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return Status::FromErrno(folder, errno);
+    *hold = std::make_unique<PosixFolderHold>(held_, folder, fd);
+    return Status::OK();
+  }
+
   Status GetAttributes(const std::string& path,
                        FileAttributes* attributes) override {
     *attributes = FileAttributes();
     struct stat link_info;
-    if (::lstat(path.c_str(), &link_info) != 0) {
-      if (errno == ENOENT || errno == ENOTDIR) return Status::OK();
-      return Status::FromErrno(path, errno);
+    ParentFolder parent;
+    int held = -1;
+    if (!held_.OpenParent(path, &parent)) {
+      // The path may be a held folder itself (a run's own folder).
+      held = held_.Open(path, O_PATH | O_DIRECTORY);
+      if (held < 0) {
+        return errno == ENOENT || errno == ENOTDIR ? Status::OK()
+                                                   : Failure(path, errno);
+      }
+    }
+    const int at = held >= 0 ? held : parent.fd();
+    const char* name = held >= 0 ? "" : parent.name().c_str();
+    const int empty = held >= 0 ? AT_EMPTY_PATH : 0;
+    const int got =
+        ::fstatat(at, name, &link_info, AT_SYMLINK_NOFOLLOW | empty);
+    const int error = errno;
+    if (got != 0) {
+      if (held >= 0) ::close(held);
+      if (error == ENOENT || error == ENOTDIR) return Status::OK();
+      return Failure(path, error);
     }
     attributes->isLink = S_ISLNK(link_info.st_mode);
     struct stat info = link_info;
     if (attributes->isLink) {
       attributes->linkOwner = link_info.st_uid;
-      if (::stat(path.c_str(), &info) != 0) {
+      if (::fstatat(at, name, &info, 0) != 0) {
         // A dangling link: the name is there, but no file behind it.
         attributes->exists = true;
         return Status::OK();
@@ -207,7 +295,9 @@ class PosixFileSystem : public FileSystem {
     FillAttributes(info, attributes);
     // Without a write bit a file counts as read-only even for root, who
     // could otherwise write anything.
-    attributes->writable = (info.st_mode & 0222) != 0 && MayWrite(path, info);
+    attributes->writable =
+        (info.st_mode & 0222) != 0 && MayWrite(at, name, info);
+    if (held >= 0) ::close(held);
     return Status::OK();
   }
 
@@ -223,8 +313,8 @@ class PosixFileSystem : public FileSystem {
                   std::string* contents) override {
     // O_NONBLOCK: a FIFO or a device swapped in for a document must not
     // hang the run; what was opened is then checked through the descriptor.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return Status::FromErrno(path, errno);
+    int fd = OpenFollowingLastLink(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return Failure(path, errno);
     struct stat info;
     if (::fstat(fd, &info) != 0) {
       Status status = Status::FromErrno(path, errno);
@@ -233,32 +323,16 @@ class PosixFileSystem : public FileSystem {
     }
     *attributes = FileAttributes();
     FillAttributes(info, attributes);
-    attributes->hasExtendedAttributes = ::flistxattr(fd, nullptr, 0) > 0;
     if (!S_ISREG(info.st_mode)) {
       ::close(fd);
       return Status::Error(path, "Not a regular file");
     }
-    // Read straight into the string, whose room a caller that reuses it
-    // keeps from one file to the next.
-    constexpr std::size_t kMinimumRoom = 1 << 16;
-    std::size_t used = 0;
-    contents->resize(std::max({contents->capacity(), kMinimumRoom,
-                               static_cast<std::size_t>(info.st_size) + 1}));
-    Status status;
-    for (;;) {
-      if (used == contents->size()) contents->resize(2 * used);
-      ssize_t got =
-          ::read(fd, contents->data() + used, contents->size() - used);
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        status = Status::FromErrno(path, errno);
-        break;
-      }
-      if (got == 0) break;
-      used += static_cast<std::size_t>(got);
-    }
+    attributes->hasExtendedAttributes = ::flistxattr(fd, nullptr, 0) > 0;
+    int flags = 0;
+    attributes->unchangeable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                               (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0;
+    Status status = ReadAll(fd, path, info, contents);
     ::close(fd);
-    contents->resize(status.ok() ? used : 0);
     return status;
   }
 
@@ -268,50 +342,34 @@ class PosixFileSystem : public FileSystem {
     file->reset();
     const mode_t mode = static_cast<mode_t>(like.mode) & 07777;
     const std::string prefix = folder.back() == '/' ? folder : folder + '/';
+    const int at = held_.Open(folder, O_PATH | O_DIRECTORY);
+    if (at < 0) return Failure(folder, errno);
     int fd = -1;
+    std::string name;
     for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
-      *path = prefix + RandomName();
-      // The original's own bits (less the umask until fixed below): nobody
-      // gets more access to the new file than to the one it replaces.
-      fd = ::open(path->c_str(),
-                  O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                  mode & 0777);
+      name = RandomName();
+      // Nobody may read the new file before it has its owners, so it starts
+      // with the owner's bits alone (less the umask until fixed below).
+      fd = ::openat(at, name.c_str(),
+                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                    mode & 0700);
       if (fd < 0 && errno != EEXIST) break;
     }
-    if (fd < 0) return Status::FromErrno(folder, errno);
-    // A folder with the set-group-ID bit hands new files its own group, so
-    // the owners are looked at rather than assumed.
-    struct stat created;
-    if (::fstat(fd, &created) != 0) {
-      const int error = errno;
+    const int error = errno;
+    if (fd < 0) {
+      ::close(at);
+      return Status::FromErrno(folder, error);
+    }
+    *path = prefix + name;
+    Status status = GiveOwners(fd, like, mode, *path);
+    if (!status.ok()) {
       ::close(fd);
-      ::unlink(path->c_str());
-      return Status::FromErrno(*path, error);
+      ::unlinkat(at, name.c_str(), 0);
+      ::close(at);
+      return status;
     }
-    bool fix_mode = (mode & 07000) != 0 || (mode & ProcessUmask()) != 0;
-    if (created.st_uid != like.owner || created.st_gid != like.group) {
-      // Only root may give a file away; others keep at least the group
-      // where they belong to it.  Neither is worth failing the file for.
-      if (::fchown(fd, like.owner, like.group) != 0) {
-        int ignored = ::fchown(fd, static_cast<uid_t>(-1), like.group);
-        static_cast<void>(ignored);
-      }
-      fix_mode = true;  // fchown clears set-ID bits
-    }
-    if (fix_mode) {
-      struct stat info;
-      const bool same_owners = ::fstat(fd, &info) == 0 &&
-                               info.st_uid == like.owner &&
-                               info.st_gid == like.group;
-      // A set-ID bit on a file of another owner would hand out rights.
-      if (::fchmod(fd, same_owners ? mode : (mode & 01777)) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(path->c_str());
-        return Status::FromErrno(*path, error);
-      }
-    }
-    *file = std::make_unique<PosixWritableFile>(*path, fd);
+    ::close(at);
+    *file = std::make_unique<PosixWritableFile>(held_, *path, fd);
     return Status::OK();
   }
 
@@ -319,37 +377,50 @@ class PosixFileSystem : public FileSystem {
                       std::string* value, bool* present) override {
     *present = false;
     value->clear();
+    const int fd =
+        OpenFollowingLastLink(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return Failure(path, errno);
     for (;;) {
-      ssize_t length = ::getxattr(path.c_str(), name.c_str(), nullptr, 0);
+      ssize_t length = ::fgetxattr(fd, name.c_str(), nullptr, 0);
       if (length < 0) break;
       value->resize(static_cast<std::size_t>(length));
-      length =
-          ::getxattr(path.c_str(), name.c_str(), value->data(), value->size());
+      length = ::fgetxattr(fd, name.c_str(), value->data(), value->size());
       if (length < 0 && errno == ERANGE) continue;  // it grew meanwhile
       if (length < 0) break;
       value->resize(static_cast<std::size_t>(length));
       *present = true;
+      ::close(fd);
       return Status::OK();
     }
-    if (errno == ENODATA || errno == ENOTSUP) return Status::OK();
-    return Status::FromErrno(path, errno);
+    const int error = errno;
+    ::close(fd);
+    if (error == ENODATA || error == ENOTSUP) return Status::OK();
+    return Status::FromErrno(path, error);
   }
 
   Status RenameFile(const std::string& from, const std::string& to) override {
-    if (::rename(from.c_str(), to.c_str()) != 0) {
+    ParentFolder from_parent, to_parent;
+    if (!held_.OpenParent(from, &from_parent)) return Failure(from, errno);
+    if (!held_.OpenParent(to, &to_parent)) return Failure(to, errno);
+    if (::renameat(from_parent.fd(), from_parent.name().c_str(), to_parent.fd(),
+                   to_parent.name().c_str()) != 0) {
       return Status::FromErrno(to, errno);
     }
     return Status::OK();
   }
 
   Status DeleteFile(const std::string& path) override {
-    if (::unlink(path.c_str()) != 0) return Status::FromErrno(path, errno);
+    ParentFolder parent;
+    if (!held_.OpenParent(path, &parent) ||
+        ::unlinkat(parent.fd(), parent.name().c_str(), 0) != 0) {
+      return Failure(path, errno);
+    }
     return Status::OK();
   }
 
   Status SyncFolder(const std::string& path) override {
-    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return Status::FromErrno(path, errno);
+    int fd = held_.Open(path, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return Failure(path, errno);
     Status status;
     if (::fsync(fd) != 0 && errno != EINVAL) {
       status = Status::FromErrno(path, errno);
@@ -361,8 +432,13 @@ class PosixFileSystem : public FileSystem {
   Status ListFolder(const std::string& path,
                     std::vector<std::string>* names) override {
     names->clear();
-    DIR* folder = ::opendir(path.c_str());
-    if (folder == nullptr) return Status::FromErrno(path, errno);
+    const int fd = held_.Open(path, O_RDONLY | O_DIRECTORY);
+    DIR* folder = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (folder == nullptr) {
+      const int error = errno;
+      if (fd >= 0) ::close(fd);
+      return Failure(path, error);
+    }
     errno = 0;
     while (struct dirent* entry = ::readdir(folder)) {
       std::string_view name(entry->d_name);
@@ -378,8 +454,10 @@ class PosixFileSystem : public FileSystem {
   Status LockFolder(const std::string& folder,
                     std::unique_ptr<FolderLock>* lock) override {
     lock->reset();
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return Status::FromErrno(folder, errno);
+    // A descriptor of its own even for a held folder: flock belongs to the
+    // open file description.
+    int fd = held_.Open(folder, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return Failure(folder, errno);
     // flock locks belong to the open file description, so two runs in one
     // process exclude each other just as two processes do.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -391,9 +469,34 @@ class PosixFileSystem : public FileSystem {
       }
       return Status::FromErrno(folder, error);
     }
-    *lock = std::make_unique<PosixFolderLock>(folder, fd);
+    *lock = std::make_unique<PosixFolderLock>(held_, folder, fd);
     return Status::OK();
   }
+
+ private:
+  // Opens path without following a link on its way; a last name that is a
+  // link is resolved once and its target, a path without links, opened the
+  // same way.  Callers check the identity of what they opened.
+  int OpenFollowingLastLink(const std::string& path, int flags) const {
+    int fd = held_.Open(path, flags);
+    if (fd >= 0 || errno != ELOOP) return fd;
+    ParentFolder parent;
+    struct stat info;
+    if (!held_.OpenParent(path, &parent) ||
+        ::fstatat(parent.fd(), parent.name().c_str(), &info,
+                  AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISLNK(info.st_mode)) {
+      errno = ELOOP;
+      return -1;
+    }
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return -1;
+    const std::string target(resolved);
+    std::free(resolved);
+    return held_.Open(target, flags);
+  }
+
+  HeldFolders held_;
 };
 
 }  // namespace

@@ -34,8 +34,11 @@ struct FileAttributes {
   unsigned long long inode = 0;
   long long size = 0;
   long long modifiedNanoseconds = 0;
+  unsigned long long links = 0;  // names (hard links) the file has
   // Filled by FileSystem::ReadFile only.
   bool hasExtendedAttributes = false;
+  // The immutable or append-only flag is set: no rename may replace it.
+  bool unchangeable = false;
 
   // Same device and inode: the same file, whatever names lead to it.
   bool SameFileAs(const FileAttributes& other) const {
@@ -69,10 +72,17 @@ class WritableFile {
   virtual Status Close() = 0;
 };
 
-// Held while a run works in a folder; released on destruction.
-class FolderLock {
+// A folder that a run reaches through one open descriptor, from the moment
+// it is held until the object is destroyed.
+class FolderHold {
  public:
-  virtual ~FolderLock() = default;
+  virtual ~FolderHold() = default;
+};
+
+// Held while a run works in a folder; released on destruction.  The folder
+// is held too (see FolderHold) while it is locked.
+class FolderLock : public FolderHold {
+ public:
   // Flushes everything written to the folder's file system, files and
   // names, to stable storage: one wait for many files.  It goes through the
   // descriptor the lock holds, opened before the run wrote anything there,
@@ -80,12 +90,25 @@ class FolderLock {
   virtual Status SyncFileSystem() = 0;
 };
 
+// Every operation takes paths, but the real file system never follows a
+// symbolic link in a folder part of a path below a held folder (see
+// HoldFolder), nor anywhere in a path below none: a link swapped in for a
+// folder makes the operation fail, never lead elsewhere.  Only the last
+// name of a path given to GetAttributes, ReadFile, GetAttribute and
+// ResolvePath may be a link, and it is followed.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // The real, local file system.  Never destroyed.
+  // The real, local file system.  Never destroyed; its calls may come from
+  // several threads at once.
   static FileSystem& Default();
+
+  // Opens folder once, following the links of the path as given, and until
+  // *hold is destroyed reaches every path below folder through it.  A run
+  // holds its folder before it looks at anything in it.
+  virtual Status HoldFolder(const std::string& folder,
+                            std::unique_ptr<FolderHold>* hold) = 0;
 
   // Fills *attributes.  A missing file is OK with exists == false; other
   // failures (no permission on the folder, for instance) are errors.
@@ -122,8 +145,9 @@ class FileSystem {
   virtual Status ListFolder(const std::string& path,
                             std::vector<std::string>* names) = 0;
   // Takes the exclusive lock on folder that every run holds while it works
-  // there, without waiting.  Fails with Status::kBusy when another run,
-  // in this process or another, holds it.
+  // there, without waiting, and holds the folder (see HoldFolder) with it.
+  // Fails with Status::kBusy when another run, in this process or another,
+  // holds it.
   virtual Status LockFolder(const std::string& folder,
                             std::unique_ptr<FolderLock>* lock) = 0;
 };
@@ -132,6 +156,11 @@ class FileSystem {
 class ForwardingFileSystem : public FileSystem {
  public:
   explicit ForwardingFileSystem(FileSystem& target) : target_(target) {}
+
+  Status HoldFolder(const std::string& folder,
+                    std::unique_ptr<FolderHold>* hold) override {
+    return target_.HoldFolder(folder, hold);
+  }
 
   Status GetAttributes(const std::string& path,
                        FileAttributes* attributes) override {

@@ -217,6 +217,14 @@ void PreviewRun(const std::string& folder, const Selection& entries,
   if (!planner) return;
   for (const Entry& entry : entries) preview->selected += entry.selected;
   preview->documents.reserve(preview->selected);
+  // Everything below the folder is reached through this one descriptor.
+  std::unique_ptr<FolderHold> hold;
+  Status held = fs.HoldFolder(folder, &hold);
+  if (!held.ok()) {
+    preview->problem = "The folder " + folder + " could not be opened (" +
+                       held.reason() + "). Nothing was changed.";
+    return;
+  }
 
   // The update's checks: a document is refused here exactly when it would
   // be refused there, including for being a second name of a file or for

@@ -295,8 +295,10 @@ void RestoreRun(const std::string& typeText, const std::string& folder,
         "Oops...");
     return;
   }
+  std::unique_ptr<FolderHold> hold;
+  Status status = fs.HoldFolder(folder, &hold);
   FolderLocks locks(fs);
-  Status status = locks.Take(folder);
+  if (status.ok()) status = locks.Take(folder);
   if (!status.ok()) {
     reporter.showMessage(FolderRefusal(status, folder, "restore"), "Oops...");
     return;

@@ -304,8 +304,12 @@ std::int32_t UpdateRun(const std::string& folder, const Selection& entries,
     reporter.showMessage(problem, title);
     return 0;
   }
+  // Everything below the folder is reached through this one descriptor,
+  // whatever is renamed or swapped in the folder meanwhile.
+  std::unique_ptr<FolderHold> hold;
+  Status status = fs.HoldFolder(folder, &hold);
   FolderLocks locks(fs);
-  Status status = locks.Take(folder);
+  if (status.ok()) status = locks.Take(folder);
   if (!status.ok()) {
     reporter.showMessage(FolderRefusal(status, folder, "update"), "Oops..");
     return 0;
