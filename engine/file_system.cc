@@ -506,6 +506,8 @@ FileSystem& FileSystem::Default() {
   return *file_system;
 }
 
+std::string NewTemporaryName() { return RandomName(); }
+
 bool IsTemporaryFileName(std::string_view name) {
   const std::string_view prefix = kTemporaryPrefix;
   const std::string_view suffix = kTemporarySuffix;

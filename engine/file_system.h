@@ -207,6 +207,11 @@ class ForwardingFileSystem : public FileSystem {
   FileSystem& target_;
 };
 
+// A fresh, unpredictable name of the kind NewTemporaryFile gives, for a
+// file a run keeps out of the way for a while: a killed run's are cleaned
+// up with the temporary files.  May be called from several threads.
+std::string NewTemporaryName();
+
 // Whether name is one of the temporary files that NewTemporaryFile makes
 // (or that an earlier version of this program made).
 bool IsTemporaryFileName(std::string_view name);

@@ -1,6 +1,5 @@
 #include "engine/safe_replace.h"
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -107,22 +106,7 @@ Status TakeFolder(FileSystem& fs, const std::string& folder,
   return Status::OK();
 }
 
-FolderLocks::FolderLocks(FileSystem& fs) : fs_(fs) {
-  // A run over a whole site holds a descriptor for each folder it writes
-  // in; the usual soft limit of 1,024 is far below what the kernel allows.
-  static const bool raised = [] {
-    constexpr rlim_t kEnough = 1 << 16;
-    struct rlimit limit;
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < kEnough) {
-      limit.rlim_cur = limit.rlim_max == RLIM_INFINITY
-                           ? kEnough
-                           : std::min(limit.rlim_max, kEnough);
-      ::setrlimit(RLIMIT_NOFILE, &limit);
-    }
-    return true;
-  }();
-  static_cast<void>(raised);
-}
+FolderLocks::FolderLocks(FileSystem& fs) : fs_(fs) {}
 
 Status FolderLocks::Take(const std::string& folder) {
   if (keys_.count(folder) != 0) return Status::OK();

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "engine/backup_record.h"
+#include "engine/owners.h"
 #include "engine/path_rules.h"
 #include "engine/safe_replace.h"
 #include "engine/selection.h"
@@ -41,13 +42,16 @@ CheckResult UpdateCheck::Check(const std::string& document,
                                CheckedDocument* checked, std::string* why,
                                bool keep_changed_lines) {
   checked->document = document;
+  checked->changed_through = nullptr;
+  checked->backup_attributes = FileAttributes();
   if (!NameAllows(checked, why) || !Unclaimed(*checked, why) ||
-      !AttributesAllow(checked, why) || !NotHandled(*checked, why) ||
+      !AttributesAllow(checked, why) || !NotHandled(checked, why) ||
       !ContentsAllow(planner_, checked, why, keep_changed_lines)) {
     return CheckResult::kRefused;
   }
   if (checked->plan.replacements == 0) return CheckResult::kTextNotFound;
-  if (!NotABackup(*checked, why) || !BackupIsOurs(*checked, why)) {
+  if (!NotABackup(*checked, why) || !BackupIsOurs(checked, why) ||
+      !BackupNotChanged(*checked, why)) {
     return CheckResult::kRefused;
   }
   Remember(*checked);
@@ -59,6 +63,8 @@ void UpdateCheck::Examine(const std::string& document,
                           CheckedDocument* checked,
                           bool keep_changed_lines) const {
   checked->document = document;
+  checked->changed_through = nullptr;
+  checked->backup_attributes = FileAttributes();
   std::string* why = &checked->refusal;
   ExamineStep& at = checked->refused_at;
   at = ExamineStep::kNone;
@@ -68,7 +74,7 @@ void UpdateCheck::Examine(const std::string& document,
     at = ExamineStep::kAttributes;
   } else if (!ContentsAllow(planner, checked, why, keep_changed_lines)) {
     at = ExamineStep::kContents;
-  } else if (checked->plan.replacements > 0 && !BackupIsOurs(*checked, why)) {
+  } else if (checked->plan.replacements > 0 && !BackupIsOurs(checked, why)) {
     at = ExamineStep::kBackup;
   }
 }
@@ -84,11 +90,12 @@ CheckResult UpdateCheck::Decide(CheckedDocument* checked, std::string* why) {
   if (at == ExamineStep::kName) return refused();
   if (!Unclaimed(*checked, why)) return CheckResult::kRefused;
   if (at == ExamineStep::kAttributes) return refused();
-  if (!NotHandled(*checked, why)) return CheckResult::kRefused;
+  if (!NotHandled(checked, why)) return CheckResult::kRefused;
   if (at == ExamineStep::kContents) return refused();
   if (checked->plan.replacements == 0) return CheckResult::kTextNotFound;
   if (!NotABackup(*checked, why)) return CheckResult::kRefused;
   if (at == ExamineStep::kBackup) return refused();
+  if (!BackupNotChanged(*checked, why)) return CheckResult::kRefused;
   Remember(*checked);
   return CheckResult::kWillChange;
 }
@@ -122,6 +129,13 @@ bool UpdateCheck::NameAllows(CheckedDocument* checked, std::string* why) const {
     return false;
   }
   checked->backup = *backup;
+  // A name of fewer than three characters would put its backup into the
+  // folder above.
+  if (FolderOf(checked->backup) != FolderOf(checked->document) ||
+      NameOf(checked->backup) == "bac") {
+    *why = "the name is too short to form a backup name";
+    return false;
+  }
   if (checked->backup == checked->document) {
     *why = "its name ends in \"bac\", so it would be its own backup";
     return false;
@@ -163,15 +177,31 @@ bool UpdateCheck::AttributesAllow(CheckedDocument* checked,
     *why = "the document is read-only";
     return false;
   }
-  return true;
+  if (attributes.links > 1) {
+    *why = "it has " + std::to_string(attributes.links) +
+           " names (hard links); replacing it would split them";
+    return false;
+  }
+  *why = OwnersRefusal(attributes);
+  return why->empty();
 }
 
-bool UpdateCheck::NotHandled(const CheckedDocument& checked,
-                             std::string* why) const {
-  auto earlier = handled_.find(KeyOf(checked.attributes));
+bool UpdateCheck::NotHandled(CheckedDocument* checked, std::string* why) const {
+  auto earlier = handled_.find(KeyOf(checked->attributes));
   if (earlier == handled_.end()) return true;
+  checked->changed_through = &earlier->second;
   *why = "it is the same file as " + earlier->second +
-         ", already changed in this run";
+         ", which this run changes through that name";
+  return false;
+}
+
+bool UpdateCheck::BackupNotChanged(const CheckedDocument& checked,
+                                   std::string* why) const {
+  if (!checked.backup_attributes.exists) return true;
+  auto earlier = handled_.find(KeyOf(checked.backup_attributes));
+  if (earlier == handled_.end()) return true;
+  *why = "its backup " + checked.backup + " is the file that " +
+         earlier->second + " leads to, which this run changes";
   return false;
 }
 
@@ -196,8 +226,21 @@ bool UpdateCheck::ContentsAllow(const DocumentPlanner& planner,
       return false;
     }
   }
+  static const long long largest = LargestReadableDocument();
+  if (attributes.size > largest) {
+    *why = "it is " + std::to_string(attributes.size) +
+           " bytes long, more than the " + std::to_string(largest) +
+           " bytes one document may have here";
+    return false;
+  }
   FileAttributes read;
-  status = fs_.ReadFile(checked->target, &read, &checked->contents);
+  try {
+    status = fs_.ReadFile(checked->target, &read, &checked->contents);
+  } catch (const std::bad_alloc&) {
+    checked->contents = std::string();
+    *why = "there is not enough memory to hold it";
+    return false;
+  }
   if (!status.ok()) {
     *why = "the document could not be read (" + status.reason() + ")";
     return false;
@@ -209,15 +252,24 @@ bool UpdateCheck::ContentsAllow(const DocumentPlanner& planner,
   attributes.size = read.size;
   attributes.modifiedNanoseconds = read.modifiedNanoseconds;
   attributes.hasExtendedAttributes = read.hasExtendedAttributes;
+  if (read.unchangeable) {
+    *why =
+        "it is immutable or append-only (chattr +i or +a), so it can't "
+        "be replaced";
+    return false;
+  }
   try {
     // Only a preview keeps the changed lines, and it writes nothing: the
     // lines alone do.
     planner.Plan(checked->contents, &checked->plan, keep_changed_lines,
                  /*changed_lines_only=*/keep_changed_lines);
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception& failure) {
     checked->contents = std::string();
     checked->plan = DocumentPlan();
-    *why = "there is not enough memory to hold it";
+    *why =
+        dynamic_cast<const std::bad_alloc*>(&failure) != nullptr
+            ? "there is not enough memory to hold it"
+            : std::string("it could not be planned (") + failure.what() + ")";
     return false;
   }
   if (!checked->plan.refusal.empty()) {
@@ -227,10 +279,11 @@ bool UpdateCheck::ContentsAllow(const DocumentPlanner& planner,
   return true;
 }
 
-bool UpdateCheck::BackupIsOurs(const CheckedDocument& checked,
+bool UpdateCheck::BackupIsOurs(CheckedDocument* checked_document,
                                std::string* why) const {
+  const CheckedDocument& checked = *checked_document;
   const std::string& backup = checked.backup;
-  FileAttributes existing;
+  FileAttributes& existing = checked_document->backup_attributes;
   Status status = fs_.GetAttributes(backup, &existing);
   if (!status.ok()) {
     *why = "its backup " + backup + " could not be examined (" +
@@ -251,7 +304,10 @@ bool UpdateCheck::BackupIsOurs(const CheckedDocument& checked,
            status.reason() + ")";
     return false;
   }
-  if (!present || recorded == NameOf(checked.document)) return true;
+  // An empty record names no document.
+  if (!present || recorded.empty() || recorded == NameOf(checked.document)) {
+    return true;
+  }
   const std::string other = documentPath(FolderOf(backup), recorded);
   FileAttributes other_attributes;
   status = fs_.GetAttributes(other, &other_attributes);

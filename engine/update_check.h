@@ -36,6 +36,10 @@ struct CheckedDocument {
   FileAttributes attributes;
   std::string contents;  // the bytes the plan was made from
   DocumentPlan plan;
+  FileAttributes backup_attributes;  // the backup as it is now, if examined
+  // When refused as a second name of a file this run changes: the name
+  // that changes it.
+  const std::string* changed_through = nullptr;
   // Set by Examine: the check that refused the document, and why.
   ExamineStep refused_at = ExamineStep::kNone;
   std::string refusal;
@@ -108,12 +112,15 @@ class UpdateCheck {
   bool NameAllows(CheckedDocument* checked, std::string* why) const;
   bool Unclaimed(const CheckedDocument& checked, std::string* why) const;
   bool AttributesAllow(CheckedDocument* checked, std::string* why) const;
-  bool NotHandled(const CheckedDocument& checked, std::string* why) const;
+  bool NotHandled(CheckedDocument* checked, std::string* why) const;
   // A link to a backup claimed by an earlier document would rewrite it.
   bool NotABackup(const CheckedDocument& checked, std::string* why) const;
   bool ContentsAllow(const DocumentPlanner& planner, CheckedDocument* checked,
                      std::string* why, bool keep_changed_lines) const;
-  bool BackupIsOurs(const CheckedDocument& checked, std::string* why) const;
+  bool BackupIsOurs(CheckedDocument* checked, std::string* why) const;
+  // An existing backup that an earlier document leads to would be changed
+  // twice: once as that document, once as this one's backup.
+  bool BackupNotChanged(const CheckedDocument& checked, std::string* why) const;
   // Remembers a document that will change.
   void Remember(const CheckedDocument& checked);
 

@@ -1,5 +1,7 @@
 #include "engine/update_run.h"
 
+#include <exception>
+#include <new>
 #include <set>
 #include <vector>
 
@@ -32,6 +34,9 @@ struct Pending {
   FileAttributes attributes;
   std::string backup_temporary;
   std::string document_temporary;
+  // Where the older backup waits, until the document is replaced; empty
+  // when there was none.
+  std::string older_backup = {};
 };
 
 class BatchedUpdater {
@@ -60,11 +65,17 @@ class BatchedUpdater {
  private:
   void Fail(const Pending& pending, const std::string& why,
             bool backup_in_place);
+  // Puts the new backup in place, the older one aside; false, with the
+  // document named, when the older one stays where it was.
+  bool PlaceBackup(Pending* pending);
+  // Puts back the older backup of a document that was not replaced (or
+  // removes the new one, when there was none).
+  void KeepOlderBackup(const Pending& pending);
   // Takes folder for the run; false, with document named, when it can't.
   bool Lock(const std::string& document, const std::string& folder);
   // Whether backup is a file this run already made a backup: on a file
   // system that ignores letter case, About.htm and about.asp share one.
-  bool MadeInThisRun(const std::string& backup);
+  bool MadeInThisRun(const FileAttributes& backup);
 
   UpdateCheck check_;
   FolderLocks& locks_;
@@ -75,6 +86,7 @@ class BatchedUpdater {
   std::vector<Pending> pending_;
   std::size_t pending_bytes_ = 0;
   std::set<std::string> replaced_in_;
+  std::vector<std::string> undeleted_;  // older backups, asked again at the end
   std::set<std::pair<unsigned long long, unsigned long long>> backups_made_;
 };
 
@@ -134,7 +146,10 @@ Outcome BatchedUpdater::Prepare(const std::string& document) {
     case CheckResult::kTextNotFound:
       return Outcome::kTextNotFound;
     case CheckResult::kRefused:
-      failures_.Add(document, why + kUnchanged);
+      failures_.Add(document,
+                    why + (checked_.changed_through != nullptr
+                               ? "; it is changed once, through that name."
+                               : kUnchanged));
       return Outcome::kFailed;
     case CheckResult::kWillChange:
       break;
@@ -198,34 +213,13 @@ int BatchedUpdater::Commit() {
   }
 
   // The backups take their names, and the names reach the disk, before any
-  // document is replaced.
-  std::vector<const Pending*> backed_up;
+  // document is replaced.  An older backup steps aside meanwhile and goes
+  // only once its document is replaced: a document that can't be replaced
+  // keeps its last undo point.
+  std::vector<Pending*> backed_up;
   std::set<std::string> backup_folders;
-  for (const Pending& pending : batch) {
-    if (MadeInThisRun(pending.backup)) {
-      Fail(pending,
-           "its backup " + pending.backup +
-               " is already another document's backup in this run",
-           false);
-      continue;
-    }
-    ReplaceRequest request;
-    request.target = pending.backup;
-    request.sync_folder = false;
-    Status status = CommitTemporary(fs_, request, pending.backup_temporary);
-    FileAttributes made;
-    if (status.ok() && fs_.GetAttributes(pending.backup, &made).ok()) {
-      // A later document that is a name of this backup must not change it.
-      backups_made_.insert({made.device, made.inode});
-      check_.NoteReplaced(pending.backup, made);
-    }
-    if (!status.ok()) {
-      fs_.DeleteFile(pending.document_temporary);
-      failures_.Add(pending.document, "the backup " + pending.backup +
-                                          " could not be made (" +
-                                          status.reason() + ")" + kUnchanged);
-      continue;
-    }
+  for (Pending& pending : batch) {
+    if (!PlaceBackup(&pending)) continue;
     backed_up.push_back(&pending);
     backup_folders.insert(FolderOf(pending.backup));
   }
@@ -237,29 +231,30 @@ int BatchedUpdater::Commit() {
   int updated = 0;
   for (const Pending* pending : backed_up) {
     if (unsynced.count(FolderOf(pending->backup)) != 0) {
+      KeepOlderBackup(*pending);
       fs_.DeleteFile(pending->document_temporary);
-      failures_.Add(pending->document,
-                    "its backup " + pending->backup +
-                        " could not be flushed to disk; the document is "
-                        "unchanged.");
+      failures_.Add(pending->document, "its backup " + pending->backup +
+                                           " could not be flushed to disk" +
+                                           kUnchanged);
       continue;
     }
     Status status = CommitTemporary(
         fs_, DocumentRequest(pending->target, pending->attributes, ""),
         pending->document_temporary);
-    if (status.code() == Status::kChanged) {
+    if (!status.ok()) {
+      KeepOlderBackup(*pending);
       failures_.Add(pending->document,
-                    "another program changed it during the update; it is as "
-                    "that program saved it, and its backup " +
-                        pending->backup + " holds the version read before.");
+                    status.code() == Status::kChanged
+                        ? "another program changed it during the update; it "
+                          "is as that program saved it, and its backup is as "
+                          "it was."
+                        : "the document could not be replaced (" +
+                              status.reason() + ")" + kUnchanged);
       continue;
     }
-    if (!status.ok()) {
-      failures_.Add(pending->document,
-                    "the document could not be replaced (" + status.reason() +
-                        "); it is unchanged, with its backup " +
-                        pending->backup + " beside it.");
-      continue;
+    if (!pending->older_backup.empty() &&
+        !fs_.DeleteFile(pending->older_backup).ok()) {
+      undeleted_.push_back(pending->older_backup);
     }
     // The new content is a new file: its other names must know it too.
     FileAttributes replaced;
@@ -272,16 +267,73 @@ int BatchedUpdater::Commit() {
   return updated;
 }
 
-bool BatchedUpdater::MadeInThisRun(const std::string& backup) {
-  FileAttributes existing;
-  return fs_.GetAttributes(backup, &existing).ok() && existing.exists &&
-         backups_made_.count({existing.device, existing.inode}) != 0;
+bool BatchedUpdater::PlaceBackup(Pending* pending) {
+  FileAttributes older;
+  Status status = fs_.GetAttributes(pending->backup, &older);
+  if (status.ok() && MadeInThisRun(older)) {
+    Fail(*pending,
+         "its backup " + pending->backup +
+             " is already another document's backup in this run",
+         false);
+    return false;
+  }
+  if (status.ok() && older.exists) {
+    pending->older_backup =
+        documentPath(FolderOf(pending->backup), NewTemporaryName());
+    status = fs_.RenameFile(pending->backup, pending->older_backup);
+    if (!status.ok()) pending->older_backup.clear();
+  }
+  ReplaceRequest request;
+  request.target = pending->backup;
+  request.sync_folder = false;
+  if (status.ok()) {
+    status = CommitTemporary(fs_, request, pending->backup_temporary);
+    if (!status.ok()) KeepOlderBackup(*pending);
+  } else {
+    fs_.DeleteFile(pending->backup_temporary);
+  }
+  if (!status.ok()) {
+    fs_.DeleteFile(pending->document_temporary);
+    failures_.Add(pending->document, "the backup " + pending->backup +
+                                         " could not be made (" +
+                                         status.reason() + ")" + kUnchanged);
+    return false;
+  }
+  FileAttributes made;
+  if (fs_.GetAttributes(pending->backup, &made).ok()) {
+    // A later document that is a name of this backup must not change it.
+    backups_made_.insert({made.device, made.inode});
+    check_.NoteReplaced(pending->backup, made);
+  }
+  return true;
+}
+
+void BatchedUpdater::KeepOlderBackup(const Pending& pending) {
+  if (pending.older_backup.empty()) {
+    fs_.DeleteFile(pending.backup);
+  } else {
+    fs_.RenameFile(pending.older_backup, pending.backup);
+  }
+}
+
+bool BatchedUpdater::MadeInThisRun(const FileAttributes& backup) {
+  return backup.exists &&
+         backups_made_.count({backup.device, backup.inode}) != 0;
 }
 
 void BatchedUpdater::Finish() {
+  // Left, they would only wait for the next run to clear them away.
+  for (const std::string& older : undeleted_) fs_.DeleteFile(older);
   // Until these flushes a crash may bring back old content, but never a
   // broken one: the old content is still in the document or its backup.
   for (const std::string& folder : replaced_in_) fs_.SyncFolder(folder);
+}
+
+std::string MemoryFailure(const std::exception& failure) {
+  if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr) {
+    return "there is not enough memory to hold it";
+  }
+  return std::string("it could not be updated (") + failure.what() + ")";
 }
 
 // After a run that changed documents: the window's idle state.
@@ -330,7 +382,14 @@ std::int32_t UpdateRun(const std::string& folder, const Selection& entries,
     }
     const Entry& entry = entries[static_cast<std::size_t>(i)];
     if (!entry.selected) continue;
-    const Outcome outcome = updater.Prepare(documentPath(folder, entry.name));
+    const std::string document = documentPath(folder, entry.name);
+    Outcome outcome = Outcome::kFailed;
+    try {
+      outcome = updater.Prepare(document);
+    } catch (const std::exception& failure) {
+      // Out of memory on one document fails that document only.
+      failures.Add(document, MemoryFailure(failure) + kUnchanged);
+    }
     if (outcome == Outcome::kTextNotFound) ++not_found;
     if (updater.Full()) updated += updater.Commit();
   }
