@@ -6,10 +6,14 @@
 #include <QApplication>
 
 #include "data/images/vantrel_images.h"
+#include "engine/process_limits.h"
 #include "ui/Form1/form1.h"
 #include "ui/browser/code_page.h"
 
 int main(int argc, char* argv[]) {
+  // Before anything else: a run over a whole site holds a descriptor for
+  // each folder it writes in.
+  engine::RaiseOpenFileLimit();
   // Takes Qt's own options (-style, -platform...) out of argv.
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("vantrel"));

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "engine/path_rules.h"
+#include "engine/process_limits.h"
 #include "engine/restore_run.h"
 
 namespace {
@@ -56,6 +57,8 @@ bool IsBackupName(const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // As the program does: the bench measures a run over a whole site.
+  engine::RaiseOpenFileLimit();
   if (argc != 3) {
     std::cerr << "usage: restore_bench FOLDER TYPE\n";
     return 2;

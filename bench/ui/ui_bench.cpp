@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "data/images/vantrel_images.h"
+#include "engine/process_limits.h"
 #include "ui/Form1/form1.h"
 #include "ui/browser/file_list.h"
 #include "ui/browser/message_box.h"
@@ -279,6 +280,8 @@ std::vector<double> timeRunGaps(int rounds, std::vector<double>* runTimes) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // As the program does, whose start and runs the bench times.
+  engine::RaiseOpenFileLimit();
   if (argc > 1 && qstrcmp(argv[1], kChildFlag) == 0)
     return runChild(argc, argv);
   QApplication app(argc, argv);

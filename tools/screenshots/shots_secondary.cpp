@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include "data/images/vantrel_images.h"
+#include "engine/process_limits.h"
 #include "engine/update_run.h"
 #include "ui/Form2/form2.h"
 #include "ui/Form5/form5.h"
@@ -73,6 +74,8 @@ bool save(QWidget* window, const QDir& out, const char* name) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // As the program does, whose runs these pictures show.
+  engine::RaiseOpenFileLimit();
   QApplication app(argc, argv);
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);

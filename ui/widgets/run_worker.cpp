@@ -144,6 +144,9 @@ class RunWorker::Impl : public QObject {
   void requestStop() { stop_ = true; }
   const std::atomic<bool>* stopFlag() const { return &stop_; }
   void allow(QWidget* widget) { gate_.allow(widget); }
+  void setStopCheck(std::function<bool()> check) {
+    stopCheck_ = std::move(check);
+  }
 
  private:
   class Reporter;
@@ -153,7 +156,7 @@ class RunWorker::Impl : public QObject {
   // Called on the run's thread.
   void post(Kind kind, Report report);
   void callAndWait(Report report);
-  bool stopRequested();
+  bool stopRequested(const std::function<bool()>& check);
 
   struct Pending {
     Kind kind;
@@ -169,7 +172,9 @@ class RunWorker::Impl : public QObject {
   InputGate gate_;
   std::thread thread_;
   bool running_ = false;
+  // Stop, Escape and the window's own reasons to stop, for the run's thread.
   std::atomic<bool> stop_{false};
+  std::function<bool()> stopCheck_;  // copied for each run as it starts
 
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -180,10 +185,12 @@ class RunWorker::Impl : public QObject {
   bool abandoned_ = false;
 };
 
-// What the run talks to: every call is carried to the window's thread.
+// What the run talks to: every call is carried to the window's thread,
+// with copies of what it needs, since the run's frame does not outlive it.
 class RunWorker::Impl::Reporter : public engine::RunReporter {
  public:
-  explicit Reporter(Impl& impl) : impl_(impl) {}
+  Reporter(Impl& impl, std::function<bool()> check)
+      : impl_(impl), check_(std::move(check)) {}
 
   void showWorkingOn(const std::string& text) override {
     impl_.post(Kind::kWorkingOn,
@@ -204,8 +211,9 @@ class RunWorker::Impl::Reporter : public engine::RunReporter {
   }
   void showMessage(const std::string& prompt,
                    const std::string& title) override {
-    impl_.callAndWait(
-        [&](engine::RunReporter& r) { r.showMessage(prompt, title); });
+    impl_.callAndWait([prompt, title](engine::RunReporter& r) {
+      r.showMessage(prompt, title);
+    });
   }
   void disableUpdate() override {
     impl_.callAndWait([](engine::RunReporter& r) { r.disableUpdate(); });
@@ -213,23 +221,27 @@ class RunWorker::Impl::Reporter : public engine::RunReporter {
   void refreshList() override {
     impl_.callAndWait([](engine::RunReporter& r) { r.refreshList(); });
   }
-  bool stopRequested() override { return impl_.stopRequested(); }
+  bool stopRequested() override { return impl_.stopRequested(check_); }
 
  private:
   Impl& impl_;
+  const std::function<bool()> check_;
 };
 
 void RunWorker::Impl::start(std::function<void(engine::RunReporter&)> run) {
-  running_ = true;
   stop_ = false;
-  ++runsGoingOn;
-  qApp->installEventFilter(&gate_);
-  emit owner_->started();
-  thread_ = std::thread([this, run = std::move(run)] {
-    Reporter reporter(*this);
+  // The thread first: were it refused, the program's input would otherwise
+  // stay blocked for good.  What the run reports reaches the window through
+  // the event loop, so not before the gate is up.
+  thread_ = std::thread([this, run = std::move(run), check = stopCheck_] {
+    Reporter reporter(*this, check);
     run(reporter);
     QMetaObject::invokeMethod(this, &Impl::finish, Qt::QueuedConnection);
   });
+  running_ = true;
+  ++runsGoingOn;
+  qApp->installEventFilter(&gate_);
+  emit owner_->started();
 }
 
 void RunWorker::Impl::post(Kind kind, Report report) {
@@ -248,7 +260,7 @@ void RunWorker::Impl::callAndWait(Report report) {
   const std::uint64_t ticket = ++callsPosted_;
   QMetaObject::invokeMethod(
       this,
-      [this, &report] {
+      [this, report = std::move(report)] {
         // What the run reported before this call shows first.
         deliver();
         report(window_);
@@ -260,12 +272,11 @@ void RunWorker::Impl::callAndWait(Report report) {
   changed_.wait(lock, [&] { return abandoned_ || callsDone_ >= ticket; });
 }
 
-bool RunWorker::Impl::stopRequested() {
-  // The window may have reasons of its own to end the run, and may wait for
-  // its user to answer; the flag is read after that, since the answer may
-  // be a click on Stop.
-  const bool windowAsks = window_.stopRequested();
-  return windowAsks || stop_;
+bool RunWorker::Impl::stopRequested(const std::function<bool()>& check) {
+  // The check may hold the run until its caller has acted; the flag is read
+  // after it, since the act may be a click on Stop.
+  const bool checkAsks = check && check();
+  return checkAsks || stop_;
 }
 
 void RunWorker::Impl::deliver() {
@@ -275,6 +286,9 @@ void RunWorker::Impl::deliver() {
     reports.swap(pending_);
   }
   for (const Pending& pending : reports) pending.report(window_);
+  // Asked here, on the window's thread, rather than by the run: the window
+  // may read its own state freely.
+  if (window_.stopRequested()) stop_ = true;
   std::lock_guard lock(mutex_);
   if (!pending_.empty()) {
     // Reported while these were shown: back to the event loop first.
@@ -315,5 +329,9 @@ const std::atomic<bool>* RunWorker::stopFlag() const {
 }
 
 void RunWorker::allowDuringRun(QWidget* widget) { impl_->allow(widget); }
+
+void RunWorker::setStopCheck(std::function<bool()> check) {
+  impl_->setStopCheck(std::move(check));
+}
 
 bool RunWorker::anyRunning() { return runsGoingOn > 0; }
