@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <exception>
+#include <new>
 #include <optional>
 #include <set>
 #include <unordered_map>
@@ -10,6 +12,7 @@
 #include "engine/backup_record.h"
 #include "engine/failure_report.h"
 #include "engine/locale_text.h"
+#include "engine/owners.h"
 #include "engine/path_rules.h"
 #include "engine/safe_replace.h"
 
@@ -41,16 +44,19 @@ class BackupRestorer {
   // Everything that can refuse the entry, decided before any write.
   bool Examine(const std::string& backup, std::string* why);
   // Where the copy goes: the target itself or, when no file is there, the
-  // one file of the folder whose name differs from it in letter case alone
-  // (index.htm for index.HTM), so that undo replaces the document it came
-  // from.  Each folder is read once per run for this.
-  Status FindTarget();
+  // document the backup records, or the one file of the folder whose name
+  // differs from it in letter case alone (index.htm for index.HTM), so that
+  // undo replaces the document it came from.  Each folder is read once per
+  // run for this.  False with *why when several names could be meant.
+  bool FindTarget(std::string* why);
   // Takes a folder the entry works in; false with *why when another run
   // holds it.
   bool Lock(const std::string& folder, std::string* why);
   bool RecordAllows(const std::string& backup, std::string* why);
 
   using NamesByKey = std::unordered_map<std::string, std::vector<std::string>>;
+  // The names of folder by CaseFoldKey, read at its first use.
+  const NamesByKey& NamesIn(const std::string& folder);
 
   const std::string& type_text_;
   FileSystem& fs_;
@@ -63,31 +69,50 @@ class BackupRestorer {
   FileAttributes backup_attributes_;
   FileAttributes backup_read_;  // as the read found it
   std::string contents_;
+  std::string recorded_;     // the document the backup records, or empty
   std::string target_;       // as named in its folder
   std::string real_target_;  // links resolved
   FileAttributes target_attributes_;
 };
 
-Status BackupRestorer::FindTarget() {
-  Status status = fs_.GetAttributes(target_, &target_attributes_);
-  if (!status.ok() || target_attributes_.exists) return status;
-  const std::string folder = FolderOf(target_);
+const BackupRestorer::NamesByKey& BackupRestorer::NamesIn(
+    const std::string& folder) {
   auto listed = folder_names_.find(folder);
-  if (listed == folder_names_.end()) {
-    listed = folder_names_.emplace(folder, NamesByKey()).first;
-    std::vector<std::string> names;
-    if (!fs_.ListFolder(folder, &names).ok()) return Status::OK();
+  if (listed != folder_names_.end()) return listed->second;
+  listed = folder_names_.emplace(folder, NamesByKey()).first;
+  std::vector<std::string> names;
+  if (fs_.ListFolder(folder, &names).ok()) {
     for (std::string& name : names) {
       listed->second[CaseFoldKey(name)].push_back(std::move(name));
     }
   }
-  auto found = listed->second.find(CaseFoldKey(NameOf(target_)));
-  // None, or several: keep the typed name.
-  if (found == listed->second.end() || found->second.size() != 1) {
-    return Status::OK();
+  return listed->second;
+}
+
+bool BackupRestorer::FindTarget(std::string* why) {
+  Status status = fs_.GetAttributes(target_, &target_attributes_);
+  if (status.ok() && !target_attributes_.exists) {
+    const std::string folder = FolderOf(target_);
+    const std::string key = CaseFoldKey(NameOf(target_));
+    const NamesByKey& names = NamesIn(folder);
+    auto found = names.find(key);
+    if (!recorded_.empty() && CaseFoldKey(recorded_) == key) {
+      // The backup knows its document's own name, present or not.
+      target_ = documentPath(folder, recorded_);
+    } else if (found != names.end() && found->second.size() > 1) {
+      *why = "its folder holds several names that differ from " + target_ +
+             " only in letter case, and the backup does not record which "
+             "one it belongs to" +
+             kBothKept;
+      return false;
+    } else if (found != names.end()) {
+      target_ = documentPath(folder, found->second.front());
+    }
+    status = fs_.GetAttributes(target_, &target_attributes_);
   }
-  target_ = documentPath(folder, found->second.front());
-  return fs_.GetAttributes(target_, &target_attributes_);
+  if (status.ok()) return true;
+  *why = "it could not be examined (" + status.message() + ")" + kBothKept;
+  return false;
 }
 
 bool BackupRestorer::Lock(const std::string& folder, std::string* why) {
@@ -102,17 +127,11 @@ bool BackupRestorer::Lock(const std::string& folder, std::string* why) {
 }
 
 bool BackupRestorer::RecordAllows(const std::string& backup, std::string* why) {
-  std::string recorded;
-  bool present = false;
-  Status status =
-      fs_.GetAttribute(backup, kDocumentRecordAttribute, &recorded, &present);
-  if (!status.ok()) {
-    *why = "it could not be examined (" + status.message() + ")" + kBothKept;
-    return false;
+  if (recorded_.empty() || SameTextIgnoringCase(recorded_, NameOf(target_))) {
+    return true;
   }
-  if (!present || SameTextIgnoringCase(recorded, NameOf(target_))) return true;
   *why = "it holds the original of " +
-         documentPath(FolderOf(backup), recorded) + ", not of " + target_ +
+         documentPath(FolderOf(backup), recorded_) + ", not of " + target_ +
          "; choose the type that document has" + kBothKept;
   return false;
 }
@@ -133,11 +152,16 @@ bool BackupRestorer::Examine(const std::string& backup, std::string* why) {
     *why = "it is not a file of its own; nothing was changed.";
     return false;
   }
-  status = FindTarget();
+  // An empty record names no document.
+  bool present = false;
+  status =
+      fs_.GetAttribute(backup, kDocumentRecordAttribute, &recorded_, &present);
   if (!status.ok()) {
     *why = "it could not be examined (" + status.message() + ")" + kBothKept;
     return false;
   }
+  if (!present) recorded_.clear();
+  if (!FindTarget(why)) return false;
   real_target_ = target_;
   if (target_attributes_.exists) {
     if (!target_attributes_.isRegular) {
@@ -151,6 +175,11 @@ bool BackupRestorer::Examine(const std::string& backup, std::string* why) {
     }
     if (!target_attributes_.writable) {
       *why = target_ + " is read-only" + kBothKept;
+      return false;
+    }
+    if (target_attributes_.links > 1) {
+      *why = target_ + " has " + std::to_string(target_attributes_.links) +
+             " names (hard links); replacing it would split them" + kBothKept;
       return false;
     }
     if (target_attributes_.SameFileAs(backup_attributes_)) {
@@ -175,6 +204,19 @@ bool BackupRestorer::Examine(const std::string& backup, std::string* why) {
     }
   }
   if (!RecordAllows(backup, why)) return false;
+  const std::string owners = OwnersRefusal(
+      target_attributes_.exists ? target_attributes_ : backup_attributes_);
+  if (!owners.empty()) {
+    *why = target_ + ": " + owners + kBothKept;
+    return false;
+  }
+  static const long long largest = LargestReadableDocument();
+  if (backup_attributes_.size > largest) {
+    *why = "it is " + std::to_string(backup_attributes_.size) +
+           " bytes long, more than the " + std::to_string(largest) +
+           " bytes one file may have here" + kBothKept;
+    return false;
+  }
   FileAttributes& read = backup_read_;
   status = fs_.ReadFile(backup, &read, &contents_);
   if (!status.ok() || !read.SameFileAs(backup_attributes_)) {
@@ -215,9 +257,10 @@ bool BackupRestorer::Restore(const std::string& backup, std::string* why) {
     request.attributes_from = real_target_;
     request.expected = &target_attributes_;
   } else {
+    // The backup kept the document's owners and permissions.
     request.like.mode = backup_attributes_.mode & 0777;
-    request.like.owner = ::geteuid();
-    request.like.group = ::getegid();
+    request.like.owner = backup_attributes_.owner;
+    request.like.group = backup_attributes_.group;
   }
   Status status = ReplaceFile(fs_, request);
   if (status.code() == Status::kChanged) {
@@ -323,10 +366,21 @@ void RestoreRun(const std::string& typeText, const std::string& folder,
     if (!staysInFolder(entry.name)) {
       failures.Add(backup, "its name leads out of the folder " + folder +
                                "; nothing was changed.");
-    } else if (restorer.Restore(backup, &why)) {
-      ++restored;
     } else {
-      failures.Add(backup, why);
+      bool done = false;
+      try {
+        done = restorer.Restore(backup, &why);
+      } catch (const std::bad_alloc&) {
+        why = std::string("there is not enough memory to hold it") + kBothKept;
+      } catch (const std::exception& failure) {
+        why = std::string("it could not be restored (") + failure.what() + ")" +
+              kBothKept;
+      }
+      if (done) {
+        ++restored;
+      } else {
+        failures.Add(backup, why);
+      }
     }
   }
 

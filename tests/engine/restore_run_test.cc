@@ -3,8 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cstring>
+
+#include "engine/backup_record.h"
 #include "engine/update_run.h"
 #include "tests/engine/test_support.h"
 
@@ -49,6 +53,7 @@ struct RestoreCase {
   Files after;
   const char* reported;  // in the failure message, or "" for none
   const char* read_only = "";
+  const char* record = "";  // the document page.bac records, if any
 };
 
 void PrintTo(const RestoreCase& c, std::ostream* out) { *out << c.name; }
@@ -62,6 +67,11 @@ TEST_P(RestoreCaseTest, RestoresAsTypedOrKeepsTheBackup) {
   folder.Write(c.before);
   if (*c.read_only) {
     ASSERT_EQ(::chmod(folder.file(c.read_only).c_str(), 0444), 0);
+  }
+  if (*c.record && ::setxattr(folder.file("page.bac").c_str(),
+                              engine::kDocumentRecordAttribute, c.record,
+                              std::strlen(c.record), 0) != 0) {
+    GTEST_SKIP() << "no extended attributes here";
   }
   RecordingReporter reporter;
 
@@ -91,10 +101,16 @@ INSTANTIATE_TEST_SUITE_P(
         // Undo must replace the document it came from, whatever its case.
         RestoreCase{"DocumentUnderOtherCase", "HTM", {{"page.htm", "updated"}},
             {{"page.htm", "original"}}, ""},
-        RestoreCase{"TwoCandidatesLeftAlone", "HTM",
+        RestoreCase{"TwoCandidatesKeepTheBackup", "HTM",
             {{"page.htm", "one"}, {"page.Htm", "two"}},
-            {{"page.htm", "one"}, {"page.Htm", "two"}, {"page.HTM", "original"}},
-            ""},
+            {{"page.htm", "one"}, {"page.Htm", "two"}, {"page.bac", "original"}},
+            "only in letter case"},
+        RestoreCase{"TwoCandidatesTheRecordPicks", "HTM",
+            {{"page.htm", "one"}, {"page.Htm", "two"}},
+            {{"page.htm", "original"}, {"page.Htm", "two"}}, "", "",
+            "page.htm"},
+        RestoreCase{"MissingDocumentTakesTheRecordedName", "HTM", {},
+            {{"page.htm", "original"}}, "", "", "page.htm"},
         RestoreCase{"ReadOnlyDocumentKeepsItsBackup", "htm",
             {{"page.htm", "kept"}},
             {{"page.htm", "kept"}, {"page.bac", "original"}}, "read-only",
