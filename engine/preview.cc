@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -270,7 +271,12 @@ void PreviewRun(const std::string& folder, const Selection& entries,
         document.replacements = checked->plan.replacements;
         ++preview->changed_documents;
         preview->replacements += document.replacements;
-        decoder.AddLines(*checked, &document.lines);
+        try {
+          decoder.AddLines(*checked, &document.lines);
+        } catch (const std::bad_alloc&) {
+          // The document still changes; only its lines can't be shown.
+          std::vector<PreviewLine>().swap(document.lines);
+        }
         break;
     }
     examiner.GiveBack(std::move(checked));

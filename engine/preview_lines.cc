@@ -186,8 +186,13 @@ void PreviewLineDecoder::AddLines(const CheckedDocument& checked,
   const std::string_view new_bytes = checked.plan.content;
   const bool iso2022 = encoding == "ISO-2022-JP";
   EscapeInEffect old_escape(old_bytes), new_escape(new_bytes);
-  lines->reserve(lines->size() + checked.plan.changed_lines.size());
-  for (const ChangedLine& changed : checked.plan.changed_lines) {
+  // A preview keeps what a reader can take in, not a whole rewritten
+  // document: the rest of a huge change is only counted.
+  const std::size_t shown =
+      std::min(checked.plan.changed_lines.size(), kShownLinesPerDocument);
+  lines->reserve(lines->size() + shown);
+  for (std::size_t i = 0; i < shown; ++i) {
+    const ChangedLine& changed = checked.plan.changed_lines[i];
     PreviewLine& line = lines->emplace_back();
     line.number = changed.number;
     const std::string_view before =

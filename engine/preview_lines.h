@@ -7,6 +7,7 @@
 #ifndef VANTREL_ENGINE_PREVIEW_LINES_H_
 #define VANTREL_ENGINE_PREVIEW_LINES_H_
 
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <memory>
@@ -20,6 +21,9 @@ namespace engine {
 
 class DisplayDecoder;
 
+// A preview shows at most this many changed lines of one document.
+inline constexpr std::size_t kShownLinesPerDocument = 1000;
+
 // Not thread-safe; keeps one converter per encoding it has met.
 class PreviewLineDecoder {
  public:
@@ -28,8 +32,9 @@ class PreviewLineDecoder {
   PreviewLineDecoder(const PreviewLineDecoder&) = delete;
   PreviewLineDecoder& operator=(const PreviewLineDecoder&) = delete;
 
-  // Appends to *lines the changed lines of checked, whose plan was made
-  // with its changed lines kept.  May throw std::bad_alloc.
+  // Appends to *lines the changed lines of checked (the first
+  // kShownLinesPerDocument), whose plan was made with its changed lines
+  // kept.  May throw std::bad_alloc.
   void AddLines(const CheckedDocument& checked,
                 std::vector<PreviewLine>* lines);
 
