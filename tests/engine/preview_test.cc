@@ -121,6 +121,10 @@ INSTANTIATE_TEST_SUITE_P(
             {{"about.asp", "cat"}, {"about.htm", "cat"}, {"b.htm", "cat"},
              {"ro.htm", "cat"}}, "cat", "dog", 2, 2, {{"a.htm", "b.htm"}},
             "ro.htm"},
+        // b.htm's backup is the file a.htm leads to, changed before it.
+        PreviewCase{"LinkToALaterDocumentsBackup",
+            {{"b.bac", "old cat"}, {"b.htm", "cat"}}, "cat", "dog", 1, 1,
+            {{"a.htm", "b.bac"}}},
         PreviewCase{"EncodingCannotHoldTheNewText",
             {{"j.htm", "<meta charset=windows-1252>\r\ncat\r\n"},
              {"u.htm", "cat"}}, "cat", "→", 1, 1},

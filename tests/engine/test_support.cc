@@ -35,8 +35,13 @@ void TempFolder::Write(const std::map<std::string, std::string>& files) const {
 }
 
 std::map<std::string, std::string> TempFolder::Contents() const {
+  return ContentsOf(path_);
+}
+
+std::map<std::string, std::string> TempFolder::ContentsOf(
+    const std::string& folder) {
   std::map<std::string, std::string> result;
-  for (const auto& entry : fs::directory_iterator(path_)) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
     result[entry.path().filename().string()] = ReadFile(entry.path());
   }
   return result;

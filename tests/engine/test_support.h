@@ -31,6 +31,9 @@ class TempFolder {
   void Write(const std::map<std::string, std::string>& files) const;
   // Every file of the folder with its contents (links read through).
   std::map<std::string, std::string> Contents() const;
+  // The same for any folder.
+  static std::map<std::string, std::string> ContentsOf(
+      const std::string& folder);
 
  private:
   std::string path_;
