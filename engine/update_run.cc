@@ -17,11 +17,12 @@ namespace {
 constexpr char kIdle[] = "Parsing Engine Idle.";
 constexpr char kUnchanged[] = "; the document is unchanged.";
 
-// Up to this many documents (or bytes of new files) are written before one
-// flush makes all of them durable: a flush waits for the disk, and one wait
-// for many files costs little more than one for one file.
-constexpr std::size_t kBatchDocuments = 64;
-constexpr std::size_t kBatchBytes = 32 << 20;
+// Up to this many documents (or bytes of new files), in any number of
+// folders, are written before one flush makes all of them durable: a flush
+// waits for the disk, and one wait for many files costs little more than
+// one for one file.  The new files wait in temporary files, not in memory.
+constexpr std::size_t kBatchDocuments = 1024;
+constexpr std::size_t kBatchBytes = 128 << 20;
 
 // How one document came out of the checks.
 enum class Outcome { kWritten, kTextNotFound, kFailed };
@@ -223,14 +224,13 @@ int BatchedUpdater::Commit() {
     backed_up.push_back(&pending);
     backup_folders.insert(FolderOf(pending.backup));
   }
-  std::set<std::string> unsynced;
-  for (const std::string& folder : backup_folders) {
-    if (!fs_.SyncFolder(folder).ok()) unsynced.insert(folder);
-  }
+  // One flush makes every backup name of the batch durable, whatever
+  // folders they are in.
+  const Status names_flushed = locks_.SyncFileSystems(backup_folders);
 
   int updated = 0;
   for (const Pending* pending : backed_up) {
-    if (unsynced.count(FolderOf(pending->backup)) != 0) {
+    if (!names_flushed.ok()) {
       KeepOlderBackup(*pending);
       fs_.DeleteFile(pending->document_temporary);
       failures_.Add(pending->document, "its backup " + pending->backup +
@@ -324,9 +324,9 @@ bool BatchedUpdater::MadeInThisRun(const FileAttributes& backup) {
 void BatchedUpdater::Finish() {
   // Left, they would only wait for the next run to clear them away.
   for (const std::string& older : undeleted_) fs_.DeleteFile(older);
-  // Until these flushes a crash may bring back old content, but never a
+  // Until this flush a crash may bring back old content, but never a
   // broken one: the old content is still in the document or its backup.
-  for (const std::string& folder : replaced_in_) fs_.SyncFolder(folder);
+  locks_.SyncFileSystems(replaced_in_);
 }
 
 std::string MemoryFailure(const std::exception& failure) {

@@ -157,6 +157,16 @@ bool LoggingFileSystem::Fails(const std::string& operation,
   return true;
 }
 
+std::vector<std::ptrdiff_t> LoggingFileSystem::Positions(
+    const std::string& prefix) const {
+  std::vector<std::ptrdiff_t> found;
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    if (log[i].rfind(prefix, 0) == 0)
+      found.push_back(static_cast<std::ptrdiff_t>(i));
+  }
+  return found;
+}
+
 std::ptrdiff_t LoggingFileSystem::Position(const std::string& prefix) const {
   auto found = std::find_if(log.begin(), log.end(), [&](const auto& entry) {
     return entry.rfind(prefix, 0) == 0;

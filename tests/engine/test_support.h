@@ -117,6 +117,8 @@ class LoggingFileSystem : public engine::ForwardingFileSystem {
   bool Fails(const std::string& operation, const std::string& path);
   // Where the first log entry that starts with prefix stands.
   std::ptrdiff_t Position(const std::string& prefix) const;
+  // Where every log entry that starts with prefix stands.
+  std::vector<std::ptrdiff_t> Positions(const std::string& prefix) const;
   static Status Injected(const std::string& path) {
     return Status::Error(path, "injected fault");
   }
