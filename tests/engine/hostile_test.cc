@@ -97,12 +97,14 @@ TEST(HostileTest, ASubfolderSwappedForALinkLeadsNowhere) {
 }
 
 // A document that is a link to a file in another folder, whose folder an
-// attacker swaps for a link to hers at a chosen step of the run.
-void SwapTargetFolderAt(const std::string& step, int occurrence) {
+// attacker swaps for a link to hers at a chosen step of the run, and back
+// at a later one (when given).
+void SwapTargetFolderAt(const std::string& step, int occurrence,
+                        const std::string& back = "") {
   SCOPED_TRACE(step);
   TempFolder folder;
   const std::string site = folder.file("site"), target = folder.file("dir"),
-                    evil = folder.file("evil");
+                    real = folder.file("real"), evil = folder.file("evil");
   std::filesystem::create_directories(site);
   std::filesystem::create_directories(target);
   std::filesystem::create_directories(evil);
@@ -112,25 +114,33 @@ void SwapTargetFolderAt(const std::string& step, int occurrence) {
             0);
   LoggingFileSystem fs;
   int seen = 0;
+  bool swapped = false;
   fs.on_call = [&](const std::string& entry) {
-    if (entry != step || ++seen != occurrence) return;
-    std::filesystem::rename(target, target + ".real");
-    std::filesystem::create_directory_symlink(evil, target);
+    if (entry == step && ++seen == occurrence) {
+      std::filesystem::rename(target, real);
+      std::filesystem::create_directory_symlink(evil, target);
+      swapped = true;
+    } else if (swapped && !back.empty() && entry.rfind(back, 0) == 0) {
+      std::filesystem::remove(target);
+      std::filesystem::rename(real, target);
+      swapped = false;
+    }
   };
   RecordingReporter reporter;
   engine::UpdateRun(site, {{"a.htm", true}}, "cat", "dog", reporter, fs);
 
   EXPECT_EQ(seen, occurrence) << "the step never came";
   EXPECT_EQ(TempFolder::ContentsOf(evil), (Files{{"x.htm", "her cat"}}));
-  const std::string now = ReadFile(target + ".real/x.htm");
-  EXPECT_TRUE(now == "cat" || now == "dog\r\n") << now;
-  EXPECT_EQ(TempFolder::ContentsOf(target + ".real").size(), 1u);
+  const Files now = TempFolder::ContentsOf(swapped ? real : target);
+  ASSERT_EQ(now.size(), 1u);
+  EXPECT_TRUE(now.at("x.htm") == "cat" || now.at("x.htm") == "dog\r\n");
 }
 
 TEST(HostileTest, ALinkTargetsFolderSwappedDuringTheRunLeadsNowhere) {
-  // Before its folder is locked, and after: while the new file is made.
+  // Before its folder is locked; and while the new file is made, swapped
+  // back before it is renamed.
   SwapTargetFolderAt("lock dir", 1);
-  SwapTargetFolderAt("create tmp", 2);
+  SwapTargetFolderAt("create tmp", 2, "rename");
 }
 
 TEST(HostileTest, ADocumentThatCantBeReplacedKeepsItsOlderBackup) {
