@@ -342,8 +342,9 @@ class PosixFileSystem : public FileSystem {
     file->reset();
     const mode_t mode = static_cast<mode_t>(like.mode) & 07777;
     const std::string prefix = folder.back() == '/' ? folder : folder + '/';
-    const int at = held_.Open(folder, O_PATH | O_DIRECTORY);
-    if (at < 0) return Failure(folder, errno);
+    ParentFolder reached;
+    if (!held_.Reach(folder, &reached)) return Failure(folder, errno);
+    const int at = reached.fd();
     int fd = -1;
     std::string name;
     for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
@@ -355,20 +356,14 @@ class PosixFileSystem : public FileSystem {
                     mode & 0700);
       if (fd < 0 && errno != EEXIST) break;
     }
-    const int error = errno;
-    if (fd < 0) {
-      ::close(at);
-      return Status::FromErrno(folder, error);
-    }
+    if (fd < 0) return Status::FromErrno(folder, errno);
     *path = prefix + name;
     Status status = GiveOwners(fd, like, mode, *path);
     if (!status.ok()) {
       ::close(fd);
       ::unlinkat(at, name.c_str(), 0);
-      ::close(at);
       return status;
     }
-    ::close(at);
     *file = std::make_unique<PosixWritableFile>(held_, *path, fd);
     return Status::OK();
   }

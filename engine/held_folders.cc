@@ -126,23 +126,13 @@ int HeldFolders::Open(const std::string& path, int flags, mode_t mode) const {
   return OpenWithoutLinks(base->get(), std::string(rest), flags, mode, true);
 }
 
-bool HeldFolders::OpenParent(const std::string& path,
-                             ParentFolder* parent) const {
-  const std::size_t slash = path.find_last_of('/');
-  parent->name_ = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (parent->name_.empty()) {
-    errno = EISDIR;
-    return false;
-  }
-  if (slash == std::string::npos) {
-    parent->base_.reset();  // the current folder
-    return true;
-  }
-  const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+bool HeldFolders::Reach(const std::string& folder, ParentFolder* reached,
+                        std::string name) const {
+  reached->name_ = std::move(name);
   std::string_view rest;
   Handle base = Find(folder, &rest);
   if (base && rest.empty()) {
-    parent->base_ = std::move(base);
+    reached->base_ = std::move(base);
     return true;
   }
   const int fd =
@@ -150,8 +140,25 @@ bool HeldFolders::OpenParent(const std::string& path,
                               O_PATH | O_DIRECTORY, 0, true)
            : OpenWithoutLinks(AT_FDCWD, folder, O_PATH | O_DIRECTORY, 0, false);
   if (fd < 0) return false;
-  parent->base_ = std::make_shared<const Descriptor>(fd);
+  reached->base_ = std::make_shared<const Descriptor>(fd);
   return true;
+}
+
+bool HeldFolders::OpenParent(const std::string& path,
+                             ParentFolder* parent) const {
+  const std::size_t slash = path.find_last_of('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty()) {
+    errno = EISDIR;
+    return false;
+  }
+  if (slash == std::string::npos) {
+    parent->base_.reset();  // the current folder
+    parent->name_ = std::move(name);
+    return true;
+  }
+  return Reach(slash == 0 ? "/" : path.substr(0, slash), parent,
+               std::move(name));
 }
 
 }  // namespace engine

@@ -71,6 +71,10 @@ class HeldFolders {
   // The folder that holds path's last name, opened as Open would, and that
   // name, for the *at calls.  Returns false with errno set.
   bool OpenParent(const std::string& path, ParentFolder* parent) const;
+  // folder itself, as OpenParent gives a path's folder (a held folder's
+  // own descriptor, without a system call), with name as its name.
+  bool Reach(const std::string& folder, ParentFolder* reached,
+             std::string name = "") const;
 
  private:
   // The deepest held folder that holds path, and the rest of path below
