@@ -1,4 +1,4 @@
-// Runs one restore of every backup of a folder and prints how many backups
+// Runs one restore of every backup below a folder and prints how many backups
 // it went through and how long it took.
 //
 //   restore_bench FOLDER TYPE
@@ -54,6 +54,30 @@ bool IsBackupName(const std::string& name) {
   return lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".bac") == 0;
 }
 
+// Every backup below folder, by its path relative to it ("a/b.bac"), as a
+// file list that includes subfolders hands them to a run.
+bool ListBackups(const std::string& folder, const std::string& prefix,
+                 engine::Selection* entries) {
+  DIR* dir = opendir(engine::documentPath(folder, prefix).c_str());
+  if (dir == nullptr) return false;
+  while (dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name[0] == '.') continue;
+    struct stat info;
+    const std::string relative = prefix + name;
+    if (stat(engine::documentPath(folder, relative).c_str(), &info) != 0) {
+      continue;
+    }
+    if (S_ISDIR(info.st_mode)) {
+      ListBackups(folder, relative + "/", entries);
+    } else if (S_ISREG(info.st_mode) && IsBackupName(name)) {
+      entries->push_back({relative, true});
+    }
+  }
+  closedir(dir);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,21 +89,11 @@ int main(int argc, char** argv) {
   }
   std::setlocale(LC_ALL, "");
   const std::string folder = argv[1];
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) {
+  engine::Selection entries;
+  if (!ListBackups(folder, "", &entries)) {
     std::perror(folder.c_str());
     return 1;
   }
-  engine::Selection entries;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name[0] == '.' || !IsBackupName(name)) continue;
-    struct stat info;
-    std::string path = engine::documentPath(folder, name);
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-    entries.push_back({name, true});
-  }
-  closedir(dir);
   std::sort(entries.begin(), entries.end(),
             [](const auto& a, const auto& b) { return a.name < b.name; });
 
