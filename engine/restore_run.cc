@@ -27,8 +27,8 @@ bool IsBackupType(const std::string& type_text) {
 // Up to this many backups (or bytes of copies), in any number of folders,
 // are copied before one flush makes all the copies durable, and another
 // their names; only then are their backups deleted.
-constexpr std::size_t kBatchBackups = 1024;
-constexpr std::size_t kBatchBytes = 128 << 20;
+constexpr std::size_t kBatchBackups = 8192;
+constexpr std::size_t kBatchBytes = 512 << 20;
 
 // A backup whose copy waits in a temporary file beside its document.
 struct PendingRestore {

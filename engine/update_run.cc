@@ -21,8 +21,8 @@ constexpr char kUnchanged[] = "; the document is unchanged.";
 // folders, are written before one flush makes all of them durable: a flush
 // waits for the disk, and one wait for many files costs little more than
 // one for one file.  The new files wait in temporary files, not in memory.
-constexpr std::size_t kBatchDocuments = 1024;
-constexpr std::size_t kBatchBytes = 128 << 20;
+constexpr std::size_t kBatchDocuments = 8192;
+constexpr std::size_t kBatchBytes = 512 << 20;
 
 // How one document came out of the checks.
 enum class Outcome { kWritten, kTextNotFound, kFailed };
