@@ -6,6 +6,8 @@
 # under the update it foresees.  Then, against perl alone, the same corpus
 # with LF line ends and in windows-1252, and one restore run whose type is
 # typed in the other letter case against one typed as the documents spell it.
+# Then update_bench on the same text in Shift_JIS and in UTF-16 against the
+# UTF-8 corpus, which they must not take more than three times as long as.
 #
 #   bench/compare.sh [--disk] [BUILD_DIR] [COUNT] [ROUNDS]
 #
@@ -125,6 +127,41 @@ echo
 echo "other corpora, medians of $rounds rounds (perl treats bytes, so this compares time only)"
 against_perl lf "LF line ends"
 against_perl cp1252 "windows-1252, CR LF"
+
+# The same update on the text in multibyte encodings, timed in turns with
+# the UTF-8 corpus.  A UTF-16 document must become the UTF-8 one's bytes in
+# UTF-16; Shift_JIS holds other foreign words, so perl -pi says what its
+# documents must become (its bytes can't hold "acme" inside a character).
+against_utf8() {
+  local style=$1 label=$2 corpus="$root/$1"
+  python3 bench/make_corpus.py "$corpus" "$count" "$style"
+  local vantrel=() utf8=()
+  for ((round = 1; round <= rounds; round++)); do
+    utf8+=("$(timed "$root/corpus" utf8 "$bench" . acme Zenith)")
+    vantrel+=("$(timed "$corpus" vantrel "$bench" . acme Zenith)")
+  done
+  if [ "$style" = utf16 ]; then
+    for document in "$root/corpus-utf8"/*; do
+      case $document in *bac) continue ;; esac
+      iconv -f UTF-16 -t UTF-8 "$corpus-vantrel/${document##*/}" |
+        cmp -s - "$document" ||
+        echo "warning: ${document##*/} in UTF-16 is not the UTF-8 update" >&2
+    done
+  else
+    timed "$corpus" perl sh -c 'exec perl -pi.bac -e "s/acme/Zenith/i" -- *' \
+      >/dev/null
+    same_documents "$corpus-vantrel" "$corpus-perl"
+  fi
+  local v u
+  v=$(printf '%s\n' "${vantrel[@]}" | median)
+  u=$(printf '%s\n' "${utf8[@]}" | median)
+  printf '%-21s update_bench %.3f s   UTF-8 %.3f s   ratio %.2f (target <= 3.00)\n' \
+    "$label:" "$v" "$u" "$(ratio "$v" "$u")"
+}
+echo
+echo "encodings, same text, medians of $rounds rounds"
+against_utf8 sjis "Shift_JIS, CR LF"
+against_utf8 utf16 "UTF-16LE, CR LF"
 
 # A folder of backups as an update of .htm documents leaves it: pageNNNN.bac
 # holds the original and pageNNNN.htm the updated document.

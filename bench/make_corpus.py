@@ -10,9 +10,11 @@ are ended and encoded:
   lf      LF alone, UTF-8
   cp1252  CR LF, windows-1252, with no charset declaration: the accented
           words are single bytes above 0x7F, so no document is valid UTF-8
+  sjis    CR LF, Shift_JIS, declared in a first line <meta charset=shift_jis>
+  utf16   CR LF, UTF-16LE with a byte-order mark
 
 Every style draws the same random words, so the corpora differ only in line
-ends and in the words that windows-1252 can't hold.
+ends and in the words that windows-1252 or Shift_JIS can't hold.
 """
 import os
 import random
@@ -26,11 +28,18 @@ UTF8 = ["caf\u00e9", "\u00c9t\u00e9", "\u03a3\u03bf\u03c6\u03af\u03b1",
 # byte above 0x7F once encoded.
 CP1252 = ["caf\u00e9", "\u00c9t\u00e9", "Caf\u00e9", "\u00fcber", "na\u00efve",
           "Stra\u00dfe"]
+# The same for Shift_JIS, whose words are Japanese where the others' are
+# accented (and whose Greek has no accents).
+SJIS = ["\u30ab\u30d5\u30a7", "\u590f", "\u03a3\u03bf\u03c6\u03b9\u03b1",
+        "\u4e0a", "\u7d20\u6734", "\u65e5\u672c"]
 CASES = ["acme", "ACME", "Acme", "aCmE"]
 TYPES = [".htm", ".asp", ".hts", ".mv", ".cfm"]
-STYLES = {"crlf": (b"\r\n", "utf-8", UTF8),
-          "lf": (b"\n", "utf-8", UTF8),
-          "cp1252": (b"\r\n", "cp1252", CP1252)}
+# Line end, encoding, foreign words, and what comes before the first line.
+STYLES = {"crlf": ("\r\n", "utf-8", UTF8, ""),
+          "lf": ("\n", "utf-8", UTF8, ""),
+          "cp1252": ("\r\n", "cp1252", CP1252, ""),
+          "sjis": ("\r\n", "cp932", SJIS, "<meta charset=shift_jis>\r\n"),
+          "utf16": ("\r\n", "utf-16-le", UTF8, "\ufeff")}
 
 
 def line(rng, with_word, encoding, accented):
@@ -46,11 +55,13 @@ def line(rng, with_word, encoding, accented):
 def main():
     if not 2 <= len(sys.argv) <= 4 or (len(sys.argv) == 4 and
                                        sys.argv[3] not in STYLES):
-        sys.exit("usage: make_corpus.py FOLDER [COUNT] [crlf|lf|cp1252]")
+        sys.exit("usage: make_corpus.py FOLDER [COUNT] [%s]" %
+                 "|".join(STYLES))
     folder = sys.argv[1]
     count = int(sys.argv[2]) if len(sys.argv) > 2 else 2000
-    end, encoding, accented = STYLES[sys.argv[3] if len(sys.argv) > 3 else
-                                     "crlf"]
+    end, encoding, accented, head = STYLES[sys.argv[3] if len(sys.argv) > 3
+                                           else "crlf"]
+    end, head = end.encode(encoding), head.encode(encoding)
     os.makedirs(folder, exist_ok=True)
     rng = random.Random(1)
     for i in range(count):
@@ -58,7 +69,7 @@ def main():
                  for n in range(400)]
         name = "page%04d%s" % (i, TYPES[i % len(TYPES)])
         with open(os.path.join(folder, name), "wb") as out:
-            out.write(end.join(lines) + end)
+            out.write(head + end.join(lines) + end)
 
 
 if __name__ == "__main__":

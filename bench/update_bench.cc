@@ -19,6 +19,7 @@
 
 #include "engine/path_rules.h"
 #include "engine/preview.h"
+#include "engine/process_limits.h"
 #include "engine/update_run.h"
 
 namespace {
@@ -80,6 +81,8 @@ bool ListDocuments(const std::string& folder, const std::string& prefix,
 }  // namespace
 
 int main(int argc, char** argv) {
+  // As the program does: the bench measures a run over a whole site.
+  engine::RaiseOpenFileLimit();
   const bool preview = argc == 5 && std::string(argv[1]) == "--preview";
   if (argc != 4 && !preview) {
     std::cerr << "usage: update_bench [--preview] FOLDER SEARCH NEW\n";

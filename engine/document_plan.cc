@@ -6,9 +6,12 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 
+#include "engine/document_lines.h"
 #include "engine/text_encoding.h"
+#include "engine/text_finder.h"
 #include "engine/text_matcher.h"
 
 namespace engine {
@@ -16,12 +19,6 @@ namespace engine {
 namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
-enum class Ending { kNone, kLf, kCrLf, kCr };
-
-struct Line {
-  std::size_t start, end, next;  // content is [start, end)
-  Ending ending;
-};
 
 // The new text and line ends written in one encoding, or why they can't be.
 struct Written {
@@ -32,160 +29,62 @@ bool IsAsciiState(std::string_view escape) {
   return escape.empty() || escape == "\x1B(B";
 }
 
-// Splits a document into lines, remembering the next CR and LF so that
-// each byte is looked at once.
-class LineSplitter {
- public:
-  LineSplitter(std::string_view body, bool utf16, bool big_endian)
-      : body_(body), utf16_(utf16), big_endian_(big_endian) {}
-
-  Line At(std::size_t start) {
-    if (utf16_) return At16(start);
-    if (!started_) {
-      // Not before: a document without candidates is never split.
-      next_cr_ = body_.find('\r', start);
-      next_lf_ = body_.find('\n', start);
-      started_ = true;
-    }
-    const std::size_t cr = Next('\r', start, &next_cr_);
-    const std::size_t lf = Next('\n', start, &next_lf_);
-    if (lf < cr) return {start, lf, lf + 1, Ending::kLf};
-    if (cr == kNone) return {start, body_.size(), body_.size(), Ending::kNone};
-    if (lf == cr + 1) return {start, cr, cr + 2, Ending::kCrLf};
-    return {start, cr, cr + 1, Ending::kCr};
-  }
-
- private:
-  std::size_t Next(char byte, std::size_t from, std::size_t* cached) {
-    if (*cached != kNone && *cached < from) {
-      *cached = body_.find(byte, from);
-    }
-    return *cached;
-  }
-  unsigned Unit(std::size_t i) const {
-    const auto a = static_cast<unsigned char>(body_[i]);
-    const auto b = static_cast<unsigned char>(body_[i + 1]);
-    return big_endian_ ? (a << 8 | b) : (b << 8 | a);
-  }
-  Line At16(std::size_t start) const {
-    for (std::size_t i = start; i + 1 < body_.size(); i += 2) {
-      const unsigned unit = Unit(i);
-      if (unit == 0x0A) return {start, i, i + 2, Ending::kLf};
-      if (unit != 0x0D) continue;
-      if (i + 3 < body_.size() && Unit(i + 2) == 0x0A) {
-        return {start, i, i + 4, Ending::kCrLf};
-      }
-      return {start, i, i + 2, Ending::kCr};
-    }
-    return {start, body_.size(), body_.size(), Ending::kNone};
-  }
-
-  std::string_view body_;
-  bool utf16_, big_endian_;
-  bool started_ = false;
-  std::size_t next_cr_ = kNone, next_lf_ = kNone;
-};
-
-// The ISO-2022-JP escape sequence in effect at a place in a document: the
-// last one before it.  Places must come in order.
-class EscapeTracker {
- public:
-  std::string_view Before(std::string_view body, std::size_t position) {
-    if (position > scanned_) {
-      const void* found =
-          ::memrchr(body.data() + scanned_, 0x1B, position - scanned_);
-      if (found != nullptr) {
-        last_ = static_cast<std::size_t>(static_cast<const char*>(found) -
-                                         body.data());
-      }
-      scanned_ = position;
-    }
-    return EscapeAt(body, last_);
-  }
-  static std::string_view EscapeAt(std::string_view body, std::size_t at) {
-    if (at == kNone) return {};
-    return body.substr(at, Iso2022EscapeLength(body.substr(at)));
-  }
-
- private:
-  std::size_t scanned_ = 0, last_ = kNone;
-};
-
-// The plan's content as it grows.  A string that doubles its capacity would
-// briefly hold three times a large document's size; instead a close guess
-// is reserved, and what overflows it waits in blocks that are joined once.
-class Output {
- public:
-  explicit Output(std::size_t guess) { main_.reserve(guess); }
-  std::size_t size() const { return size_; }
-  void Append(std::string_view bytes) {
-    size_ += bytes.size();
-    if (blocks_.empty() && main_.size() + bytes.size() <= main_.capacity()) {
-      main_.append(bytes);
-      return;
-    }
-    if (blocks_.empty() ||
-        blocks_.back().size() + bytes.size() > blocks_.back().capacity()) {
-      blocks_.emplace_back();
-      blocks_.back().reserve(std::max<std::size_t>(bytes.size(), 1 << 20));
-    }
-    blocks_.back().append(bytes);
-  }
-  void MoveTo(std::string* content) {
-    if (blocks_.empty()) {
-      *content = std::move(main_);
-      return;
-    }
-    content->clear();
-    content->reserve(size_);
-    content->append(main_);
-    std::string().swap(main_);
-    for (std::string& block : blocks_) {
-      content->append(block);
-      std::string().swap(block);
-    }
-  }
-
- private:
-  std::string main_;
-  std::vector<std::string> blocks_;
-  std::size_t size_ = 0;
-};
-
 }  // namespace
 
 class DocumentPlanner::Impl {
  public:
-  Impl(std::string_view search_text, std::string_view new_text)
-      : new_text_(new_text), matcher_(search_text) {}
-  // Not const: the per-encoding caches fill as documents come.
+  Impl(std::string_view search_text, std::string_view new_text);
   void Plan(std::string_view document, DocumentPlan* plan, bool keep,
-            bool changed_only);
+            bool changed_only, const StopRequested& stop) const;
 
  private:
-  const Written& WrittenIn(std::string_view encoding);
-  std::size_t FirstMatch(EncodedSearch& search, std::string_view body);
-  void Write(EncodedSearch& search, const Written& written,
-             std::string_view body, std::size_t bom, std::size_t first_match,
-             DocumentPlan* plan, bool keep, bool changed_only);
-  std::optional<TextMatch> FindInLine(EncodedSearch& search,
-                                      std::string_view body, const Line& line,
-                                      std::size_t candidate,
-                                      std::string_view escape) {
-    return matcher_.Find(
-        search, body.substr(0, line.end), line.start,
+  Written WrittenIn(std::string_view encoding) const;
+  // WrittenIn(encoding), worked out the first time it is asked for.
+  const Written& WrittenFor(const std::string& encoding) const;
+  std::size_t FirstMatch(LineFinder& finder, const EncodedSearch& search,
+                         std::string_view body, StopPoll& poll) const;
+  void Write(LineFinder& finder, const EncodedSearch& search,
+             const Written& written, std::string_view body, std::size_t bom,
+             std::size_t first_match, DocumentPlan* plan, bool keep,
+             bool changed_only, StopPoll& poll) const;
+  static std::optional<TextMatch> FindInLine(
+      LineFinder& finder, const EncodedSearch& search, std::string_view body,
+      const Line& line, std::size_t candidate, std::string_view escape) {
+    return finder.Find(
+        body.substr(0, line.end), line.start,
         search.candidates_begin_matches() ? candidate : line.start, escape);
   }
 
   std::string new_text_;
+  // Both ready each encoding once, whichever thread asks first; after that
+  // nothing in them changes.
   TextMatcher matcher_;
-  std::map<std::string, Written, std::less<>> written_;
+  struct WrittenSlot {
+    std::once_flag once;
+    Written written;
+  };
+  std::map<std::string, std::unique_ptr<WrittenSlot>, std::less<>> written_;
 };
 
-const Written& DocumentPlanner::Impl::WrittenIn(std::string_view encoding) {
-  auto found = written_.find(encoding);
-  if (found != written_.end()) return found->second;
-  Written& w = written_[std::string(encoding)];
+DocumentPlanner::Impl::Impl(std::string_view search_text,
+                            std::string_view new_text)
+    : new_text_(new_text), matcher_(search_text, SniffableEncodings()) {
+  for (const std::string& encoding : SniffableEncodings()) {
+    written_.emplace(encoding, std::make_unique<WrittenSlot>());
+  }
+}
+
+const Written& DocumentPlanner::Impl::WrittenFor(
+    const std::string& encoding) const {
+  // Only encodings the matcher has readied come here, and those are all
+  // in the map.
+  WrittenSlot& slot = *written_.find(encoding)->second;
+  std::call_once(slot.once, [&] { slot.written = WrittenIn(encoding); });
+  return slot.written;
+}
+
+Written DocumentPlanner::Impl::WrittenIn(std::string_view encoding) const {
+  Written w;
   std::unique_ptr<IconvConversion> encoder;
   if (encoding != "UTF-8") {
     encoder = IconvConversion::Open(IconvName(encoding), "UTF-8");
@@ -223,38 +122,36 @@ const Written& DocumentPlanner::Impl::WrittenIn(std::string_view encoding) {
   }
 }
 
-std::size_t DocumentPlanner::Impl::FirstMatch(EncodedSearch& search,
-                                              std::string_view body) {
+std::size_t DocumentPlanner::Impl::FirstMatch(LineFinder& finder,
+                                              const EncodedSearch& search,
+                                              std::string_view body,
+                                              StopPoll& poll) const {
   LineSplitter lines(body, search.utf16(), search.utf16_be());
   EscapeTracker escapes;
   for (std::size_t position = 0; position < body.size();) {
     const std::size_t candidate = search.NextCandidate(body, position);
     if (candidate == kNone) return kNone;
-    if (candidate > position && !search.utf16()) {
-      // Straight to the line of the candidate: past the last CR or LF
-      // before it.
-      const char* base = body.data() + position;
-      const std::size_t span = candidate - position;
-      const char* cr = static_cast<const char*>(::memrchr(base, '\r', span));
-      const char* lf = static_cast<const char*>(::memrchr(base, '\n', span));
-      const char* last = std::max(cr, lf);
-      if (last != nullptr) position += (last - base) + 1;
-    }
+    // Straight to the line of the candidate.
+    position = lines.StartOfLine(position, candidate);
     const Line line = lines.At(position);
     const std::string_view escape =
         search.iso2022() ? escapes.Before(body, line.start) : "";
-    if (auto match = FindInLine(search, body, line, candidate, escape)) {
+    if (auto match =
+            FindInLine(finder, search, body, line, candidate, escape)) {
       return match->offset;
     }
+    if (finder.stopped() || poll.Due(line.next - line.start)) return kNone;
     position = line.next;
   }
   return kNone;
 }
 
-void DocumentPlanner::Impl::Write(EncodedSearch& search, const Written& w,
+void DocumentPlanner::Impl::Write(LineFinder& finder,
+                                  const EncodedSearch& search, const Written& w,
                                   std::string_view body, std::size_t bom,
                                   std::size_t first_match, DocumentPlan* plan,
-                                  bool keep, bool changed_only) {
+                                  bool keep, bool changed_only,
+                                  StopPoll& poll) const {
   // ISO-2022-JP carries its state from line to line, so a line can only be
   // read with the lines before it.
   changed_only = changed_only && !search.iso2022();
@@ -263,9 +160,12 @@ void DocumentPlanner::Impl::Write(EncodedSearch& search, const Written& w,
   Output out(changed_only ? 4096 : bom + body.size() + body.size() / 16 + 4096);
   if (!changed_only) out.Append(std::string_view(body.data() - bom, bom));
   Ending previous = Ending::kNone;
-  std::size_t candidate = 0, number = 0;
+  std::size_t candidate = 0, number = 0, lines_polled = 0;
   bool have_candidate = false;
   for (std::size_t position = 0; position < body.size();) {
+    // Lines count for stop by their length, and at least one each.
+    if (poll.Due(1 + position - lines_polled)) return;
+    lines_polled = position;
     const Line line = lines.At(position);
     position = line.next;
     ++number;
@@ -283,7 +183,8 @@ void DocumentPlanner::Impl::Write(EncodedSearch& search, const Written& w,
         have_candidate = true;
       }
       if (candidate < line.end) {
-        match = FindInLine(search, body, line, candidate, escape);
+        match = FindInLine(finder, search, body, line, candidate, escape);
+        if (finder.stopped()) return;
       }
     }
     const std::string_view text =
@@ -296,6 +197,10 @@ void DocumentPlanner::Impl::Write(EncodedSearch& search, const Written& w,
         out.Append(text);
         out.Append(ending);
       }
+      continue;
+    }
+    if (changed_only && plan->changed_lines.size() >= kMostChangedLinesKept) {
+      ++plan->replacements;  // counted, not kept
       continue;
     }
     const std::size_t offset = match->offset - line.start;
@@ -334,16 +239,18 @@ void DocumentPlanner::Impl::Write(EncodedSearch& search, const Written& w,
 }
 
 void DocumentPlanner::Impl::Plan(std::string_view document, DocumentPlan* plan,
-                                 bool keep, bool changed_only) {
+                                 bool keep, bool changed_only,
+                                 const StopRequested& stop) const {
   plan->encoding.clear();
   plan->replacements = 0;
   plan->refusal.clear();
   plan->content.clear();
   plan->changed_lines.clear();
+  plan->stopped = false;
   const SniffedEncoding sniffed = SniffEncoding(
       document,
       [this](std::string_view name) { return matcher_.For(name) != nullptr; });
-  EncodedSearch* search = matcher_.For(sniffed.name);
+  const EncodedSearch* search = matcher_.For(sniffed.name);
   plan->encoding = sniffed.name;
   if (search == nullptr) {
     // glibc lacks even windows-1252's converter: nothing can be read.
@@ -351,16 +258,32 @@ void DocumentPlanner::Impl::Plan(std::string_view document, DocumentPlan* plan,
     search = matcher_.For(plan->encoding);
     if (search == nullptr) return;
   }
-  const std::string_view body = document.substr(sniffed.bom_length);
-  const std::size_t first_match = FirstMatch(*search, body);
-  if (first_match == kNone) return;
-  const Written& written = WrittenIn(plan->encoding);
-  if (!written.refusal.empty()) {
-    plan->refusal = written.refusal;
+  // Read in another encoding, a UTF-16 document's every other byte is NUL
+  // and the line ends written into it would break it.
+  if (!search->utf16() &&
+      std::memchr(document.data(), 0, document.size()) != nullptr) {
+    plan->refusal =
+        "it holds NUL bytes: not a text document, or UTF-16 without a "
+        "byte-order mark";
     return;
   }
-  Write(*search, written, body, sniffed.bom_length, first_match, plan, keep,
-        changed_only);
+  StopPoll poll(stop);
+  LineFinder finder(matcher_, *search, poll);
+  const std::string_view body = document.substr(sniffed.bom_length);
+  const std::size_t first_match = FirstMatch(finder, *search, body, poll);
+  if (first_match != kNone) {
+    const Written& written = WrittenFor(plan->encoding);
+    if (!written.refusal.empty()) {
+      plan->refusal = written.refusal;
+      return;
+    }
+    Write(finder, *search, written, body, sniffed.bom_length, first_match, plan,
+          keep, changed_only, poll);
+  }
+  if (poll.stopped()) {
+    *plan = DocumentPlan();
+    plan->stopped = true;
+  }
 }
 
 DocumentPlanner::DocumentPlanner() = default;
@@ -388,9 +311,9 @@ std::unique_ptr<DocumentPlanner> DocumentPlanner::Create(
 }
 
 void DocumentPlanner::Plan(std::string_view document, DocumentPlan* plan,
-                           bool keep_changed_lines,
-                           bool changed_lines_only) const {
-  impl_->Plan(document, plan, keep_changed_lines, changed_lines_only);
+                           bool keep_changed_lines, bool changed_lines_only,
+                           const StopRequested& stop) const {
+  impl_->Plan(document, plan, keep_changed_lines, changed_lines_only, stop);
 }
 
 }  // namespace engine

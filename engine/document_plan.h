@@ -11,11 +11,17 @@
 // occurrence of the search text, compared character by character with letter
 // case ignored, is replaced by the new text encoded in the document's own
 // encoding.  Every other byte is written back exactly as it was read.
+//
+// A planner is made once per run.  What it works out for an encoding it
+// works out when the first document in it comes, once, whichever thread
+// plans that; nothing else in it ever changes, so any number of threads may
+// plan with one planner at once.
 
 #ifndef VANTREL_ENGINE_DOCUMENT_PLAN_H_
 #define VANTREL_ENGINE_DOCUMENT_PLAN_H_
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,7 +59,20 @@ struct DocumentPlan {
   std::string content;
   // Filled only when asked for.
   std::vector<ChangedLine> changed_lines;
+  // The run asked to stop before the plan was complete: nothing else is
+  // set, and the document is to be treated as not reached.
+  bool stopped = false;
 };
+
+// A preview keeps at most this many changed lines of one document: what a
+// reader can take in, not a rewritten copy of a huge document.  The rest
+// are counted.
+inline constexpr std::size_t kMostChangedLinesKept = 1000;
+
+// Whether the run wants to stop; asked now and then while a document is
+// planned (once every few tens of thousands of characters), on the thread
+// that plans it.
+using StopRequested = std::function<bool()>;
 
 // Prepared once per run from the two texts, then applied to each document.
 class DocumentPlanner {
@@ -72,11 +91,13 @@ class DocumentPlanner {
   // Memory stays within a small multiple of the document's size.  May throw
   // std::bad_alloc.  With changed_lines_only (for a preview, which writes
   // nothing) the content holds only the changed lines, one after another,
-  // which is all that the changed lines' after offsets point into (all of
-  // it for an encoding that carries a state from line to line).
+  // which is all that the changed lines' after offsets point into, and
+  // only the first kMostChangedLinesKept of them.  When stop
+  // says so, the plan ends at once with stopped set.  Safe to call from
+  // several threads at once.
   void Plan(std::string_view document, DocumentPlan* plan,
-            bool keep_changed_lines = false,
-            bool changed_lines_only = false) const;
+            bool keep_changed_lines = false, bool changed_lines_only = false,
+            const StopRequested& stop = nullptr) const;
 
  private:
   DocumentPlanner();

@@ -230,7 +230,9 @@ void PreviewRun(const std::string& folder, const Selection& entries,
   // The update's checks: a document is refused here exactly when it would
   // be refused there, including for being a second name of a file or for
   // sharing a backup name with a document before it.
-  UpdateCheck check(*planner, fs, folder);
+  UpdateCheck check(*planner, fs, folder, [stop] {
+    return stop != nullptr && stop->load(std::memory_order_relaxed);
+  });
   const Examination examination{folder,   entries,    check,
                                 *planner, searchText, newText};
   PreviewLineDecoder decoder;
@@ -259,11 +261,18 @@ void PreviewRun(const std::string& folder, const Selection& entries,
     document.name = entry.name;
     document.path = checked->document;
     document.encoding = checked->plan.encoding;
-    switch (check.Decide(checked.get(), &document.reason)) {
+    const CheckResult result = check.Decide(checked.get(), &document.reason);
+    if (result == CheckResult::kStopped) {
+      preview->documents.pop_back();
+      preview->stopped = true;
+      break;
+    }
+    switch (result) {
       case CheckResult::kTextNotFound:
         document.verdict = PreviewDocument::Verdict::kTextNotFound;
         break;
       case CheckResult::kRefused:
+      case CheckResult::kStopped:
         document.verdict = PreviewDocument::Verdict::kRefused;
         break;
       case CheckResult::kWillChange:

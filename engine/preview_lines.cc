@@ -189,7 +189,7 @@ void PreviewLineDecoder::AddLines(const CheckedDocument& checked,
   // A preview keeps what a reader can take in, not a whole rewritten
   // document: the rest of a huge change is only counted.
   const std::size_t shown =
-      std::min(checked.plan.changed_lines.size(), kShownLinesPerDocument);
+      std::min(checked.plan.changed_lines.size(), kMostChangedLinesKept);
   lines->reserve(lines->size() + shown);
   for (std::size_t i = 0; i < shown; ++i) {
     const ChangedLine& changed = checked.plan.changed_lines[i];

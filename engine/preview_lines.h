@@ -21,9 +21,6 @@ namespace engine {
 
 class DisplayDecoder;
 
-// A preview shows at most this many changed lines of one document.
-inline constexpr std::size_t kShownLinesPerDocument = 1000;
-
 // Not thread-safe; keeps one converter per encoding it has met.
 class PreviewLineDecoder {
  public:
@@ -33,7 +30,7 @@ class PreviewLineDecoder {
   PreviewLineDecoder& operator=(const PreviewLineDecoder&) = delete;
 
   // Appends to *lines the changed lines of checked (the first
-  // kShownLinesPerDocument), whose plan was made with its changed lines
+  // kMostChangedLinesKept), whose plan was made with its changed lines
   // kept.  May throw std::bad_alloc.
   void AddLines(const CheckedDocument& checked,
                 std::vector<PreviewLine>* lines);

@@ -4,6 +4,9 @@
 // the few conversions the planner needs.  Encodings are named by their
 // WHATWG names.  glibc's iconv does the conversions; UTF-8 characters are
 // worked out here instead, because the matcher reads millions of them.
+// (Names and sniffing are in text_encoding.cc, conversions in
+// text_convert.cc.)  Everything here may be called from several threads,
+// an IconvConversion only from one at a time.
 
 #ifndef VANTREL_ENGINE_TEXT_ENCODING_H_
 #define VANTREL_ENGINE_TEXT_ENCODING_H_
@@ -16,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace engine {
 
@@ -48,6 +52,14 @@ struct SniffedEncoding {
 // charset (when neither UTF-8 nor ASCII), else windows-1252.
 SniffedEncoding SniffEncoding(std::string_view document,
                               const EncodingUsable& usable);
+
+// The charset of the current locale as SniffEncoding names it (a WHATWG
+// name where it has one), or empty when it is UTF-8, UTF-16 or ASCII.
+std::string LocaleEncoding();
+
+// Every encoding SniffEncoding may name now: the WHATWG ones and
+// LocaleEncoding(), usable or not.
+std::vector<std::string> SniffableEncodings();
 
 // One character read from UTF-8 bytes.  An invalid sequence reads as one
 // byte with valid false, so that a byte that can begin a character always

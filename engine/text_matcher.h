@@ -1,9 +1,14 @@
 // The case-insensitive search for one text in the lines of documents of
 // any encoding.  Characters are folded to comparison keys; a streaming
 // search takes each character of a line once, so a long line with a long
-// search text still costs only its length; and a byte scanner skips the
-// bytes that can't begin a match, which is what keeps documents without
-// matches cheap: most of their lines are never decoded.
+// search text still costs only its length; and scanners skip the bytes
+// that can't begin a match, which is what keeps documents without matches
+// cheap: most of their lines are never decoded.
+//
+// A TextMatcher never changes once an encoding is readied (the first time
+// it is asked for, once, whatever the threads): any number of threads may
+// search with one at once, each with a LineFinder (text_finder.h) of its
+// own for the document it is on.
 
 #ifndef VANTREL_ENGINE_TEXT_MATCHER_H_
 #define VANTREL_ENGINE_TEXT_MATCHER_H_
@@ -15,12 +20,15 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/text_decoder.h"
 #include "engine/text_encoding.h"
+#include "engine/text_scanner.h"
 
 namespace engine {
 
@@ -85,31 +93,6 @@ class KeySearch {
   std::vector<std::size_t> failure_;
 };
 
-using ByteSet = std::array<bool, 256>;
-
-// Finds the next place in a text where one of a set of bytes lies, and,
-// when pairs are asked for, is followed by one of a second set.
-class ByteScanner {
- public:
-  // A scanner that finds every position.
-  ByteScanner();
-  // With second, a position counts only when a byte of *second follows.
-  ByteScanner(const ByteSet& first, const ByteSet* second);
-
-  // The first position >= from in text that counts, or npos.
-  std::size_t Next(std::string_view text, std::size_t from) const;
-
- private:
-  std::size_t NextPair(std::string_view text, std::size_t from) const;
-
-  bool everything_ = true;
-  ByteSet first_{};
-  std::vector<unsigned char> few_first_;  // first_ as a list, when short
-  bool pairs_ = false;
-  ByteSet second_{};
-  std::vector<unsigned char> few_second_;
-};
-
 // A match in a document's bytes.
 struct TextMatch {
   std::size_t offset;
@@ -123,7 +106,7 @@ class EncodedSearch {
   // !candidates_begin_matches()) a byte any line with a match holds; npos
   // when no match lies after from.
   std::size_t NextCandidate(std::string_view text, std::size_t from) const {
-    return scanner_.Next(text, from);
+    return utf16() ? units_.Next(text, from) : scanner_.Next(text, from);
   }
   bool candidates_begin_matches() const { return candidates_begin_; }
   // UTF-16 documents end their lines with two-byte code units.
@@ -134,6 +117,7 @@ class EncodedSearch {
 
  private:
   friend class TextMatcher;
+  friend class LineFinder;
   enum class Form {
     kUtf8,
     kUtf16Le,
@@ -144,49 +128,47 @@ class EncodedSearch {
   };
 
   Form form_ = Form::kUtf8;
-  bool ascii_characters_ = false;  // multibyte: bytes below 0x80 are ASCII
-  std::array<std::uint32_t, 256> keys_{};     // single-byte: each byte's key
-  std::unique_ptr<IconvConversion> decoder_;  // to UTF-32LE
+  std::string iconv_name_;
+  MultiByteReader::Kind reading_ = MultiByteReader::Kind::kUnknown;
+  std::array<std::uint32_t, 256> keys_{};  // single-byte: each byte's key
   ByteScanner scanner_;
+  UnitScanner units_;  // UTF-16's
   bool candidates_begin_ = false;
 };
 
 // Finds one text, letter case ignored, in lines of documents.
 class TextMatcher {
  public:
-  // search_text is valid UTF-8, not empty and without line breaks.
-  explicit TextMatcher(std::string_view search_text);
+  // search_text is valid UTF-8, not empty and without line breaks;
+  // encodings are the encodings (WHATWG names or a locale's charset) that
+  // documents may be read in.
+  TextMatcher(std::string_view search_text,
+              const std::vector<std::string>& encodings);
   ~TextMatcher();
 
-  // The search readied for encoding (a WHATWG name or a locale's charset)
-  // and kept for later documents; nullptr when glibc can't convert it.
-  EncodedSearch* For(std::string_view encoding);
-
-  // The first match in text that begins at or after from, where text ends
-  // at the end of a line that begins at line_start.  For ISO-2022-JP,
-  // escape is the escape sequence in effect at line_start.
-  std::optional<TextMatch> Find(EncodedSearch& search, std::string_view text,
-                                std::size_t line_start, std::size_t from,
-                                std::string_view escape);
+  // The search readied for encoding, or nullptr when glibc can't convert
+  // it or it is not one of encodings.  May be called from several threads.
+  const EncodedSearch* For(std::string_view encoding) const;
 
  private:
-  void ReadyBytes(std::string_view encoding, EncodedSearch* search,
-                  IconvConversion& encoder);
-  std::optional<TextMatch> FindMultiByte(EncodedSearch& search,
-                                         std::string_view text,
-                                         std::size_t line_start,
-                                         std::string_view escape);
-  template <typename Decode>
-  std::optional<TextMatch> Scan(std::string_view text, std::size_t from,
-                                const ByteScanner* jump, Decode decode);
+  friend class LineFinder;
+  std::unique_ptr<EncodedSearch> Ready(std::string_view encoding) const;
+  // Readies a single-byte encoding; false when it is a multibyte one.
+  bool ReadyBytes(EncodedSearch* search, IconvConversion& decoder) const;
+  void ReadyMultiByte(std::string_view encoding, EncodedSearch* search,
+                      IconvConversion& encoder) const;
 
   CaseFolder folder_;
   std::vector<std::uint32_t> keys_;
   std::unique_ptr<KeySearch> search_;
   std::vector<char32_t> first_family_, second_family_;
-  std::map<std::string, std::unique_ptr<EncodedSearch>, std::less<>> cache_;
-  // Where each of the last keys_.size() characters began.
-  std::vector<std::size_t> starts_;
+  // One for each encoding, readied when first asked for: readying costs
+  // milliseconds, and most runs meet one or two encodings.
+  struct Slot {
+    std::once_flag once;
+    std::unique_ptr<EncodedSearch> search;
+  };
+  std::map<std::string, std::unique_ptr<Slot>, std::less<>> slots_;
 };
 
 }  // namespace engine

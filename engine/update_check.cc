@@ -49,6 +49,7 @@ CheckResult UpdateCheck::Check(const std::string& document,
       !ContentsAllow(planner_, checked, why, keep_changed_lines)) {
     return CheckResult::kRefused;
   }
+  if (checked->plan.stopped) return CheckResult::kStopped;
   if (checked->plan.replacements == 0) return CheckResult::kTextNotFound;
   if (!NotABackup(*checked, why) || !BackupIsOurs(checked, why) ||
       !BackupNotChanged(*checked, why)) {
@@ -92,6 +93,7 @@ CheckResult UpdateCheck::Decide(CheckedDocument* checked, std::string* why) {
   if (at == ExamineStep::kAttributes) return refused();
   if (!NotHandled(checked, why)) return CheckResult::kRefused;
   if (at == ExamineStep::kContents) return refused();
+  if (checked->plan.stopped) return CheckResult::kStopped;
   if (checked->plan.replacements == 0) return CheckResult::kTextNotFound;
   if (!NotABackup(*checked, why)) return CheckResult::kRefused;
   if (at == ExamineStep::kBackup) return refused();
@@ -262,7 +264,7 @@ bool UpdateCheck::ContentsAllow(const DocumentPlanner& planner,
     // Only a preview keeps the changed lines, and it writes nothing: the
     // lines alone do.
     planner.Plan(checked->contents, &checked->plan, keep_changed_lines,
-                 /*changed_lines_only=*/keep_changed_lines);
+                 /*changed_lines_only=*/keep_changed_lines, stop_);
   } catch (const std::exception& failure) {
     checked->contents = std::string();
     checked->plan = DocumentPlan();

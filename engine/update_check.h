@@ -45,7 +45,9 @@ struct CheckedDocument {
   std::string refusal;
 };
 
-enum class CheckResult { kWillChange, kTextNotFound, kRefused };
+// kStopped: the run asked to stop while the document was planned; it is to
+// be treated as not reached.
+enum class CheckResult { kWillChange, kTextNotFound, kRefused, kStopped };
 
 // Readies the planner for an update of entry_count entries with these texts.
 // Refuses what the update refuses, in the same order, so that a preview
@@ -61,9 +63,14 @@ class UpdateCheck {
  public:
   // folder: the folder the run was given; every document must lie below
   // it (a listed name may hold "/", never a way out).
+  // stop, when given, is asked while a long document is planned, on the
+  // thread that plans it.
   UpdateCheck(const DocumentPlanner& planner, FileSystem& fs,
-              std::string folder)
-      : planner_(planner), fs_(fs), folder_(std::move(folder)) {}
+              std::string folder, StopRequested stop = nullptr)
+      : planner_(planner),
+        fs_(fs),
+        folder_(std::move(folder)),
+        stop_(std::move(stop)) {}
 
   // Examines document and fills *checked.  kRefused sets *why to the
   // reason, in words for the user; nothing is ever written.  A document
@@ -127,6 +134,7 @@ class UpdateCheck {
   const DocumentPlanner& planner_;
   FileSystem& fs_;
   std::string folder_;
+  StopRequested stop_;
   // Files that this run changes, by device and inode, with the name that
   // reached them; and their backup names.
   std::unordered_map<FileKey, std::string, FileKeyHash> handled_;

@@ -25,7 +25,7 @@ constexpr std::size_t kBatchDocuments = 8192;
 constexpr std::size_t kBatchBytes = 512 << 20;
 
 // How one document came out of the checks.
-enum class Outcome { kWritten, kTextNotFound, kFailed };
+enum class Outcome { kWritten, kTextNotFound, kFailed, kStopped };
 
 // A document whose backup and new content wait in temporary files.
 struct Pending {
@@ -45,7 +45,8 @@ class BatchedUpdater {
   BatchedUpdater(const DocumentPlanner& planner, const std::string& folder,
                  RunReporter& reporter, FileSystem& fs, FolderLocks& locks,
                  FailureReport& failures)
-      : check_(planner, fs, folder),
+      : check_(planner, fs, folder,
+               [&reporter] { return reporter.stopRequested(); }),
         locks_(locks),
         reporter_(reporter),
         fs_(fs),
@@ -146,6 +147,8 @@ Outcome BatchedUpdater::Prepare(const std::string& document) {
   switch (check_.Check(document, &checked_, &why)) {
     case CheckResult::kTextNotFound:
       return Outcome::kTextNotFound;
+    case CheckResult::kStopped:
+      return Outcome::kStopped;
     case CheckResult::kRefused:
       failures_.Add(document,
                     why + (checked_.changed_through != nullptr
@@ -391,6 +394,10 @@ std::int32_t UpdateRun(const std::string& folder, const Selection& entries,
       failures.Add(document, MemoryFailure(failure) + kUnchanged);
     }
     if (outcome == Outcome::kTextNotFound) ++not_found;
+    if (outcome == Outcome::kStopped) {
+      stopped = true;
+      break;
+    }
     if (updater.Full()) updated += updater.Commit();
   }
   updated += updater.Commit();

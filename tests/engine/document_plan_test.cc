@@ -9,6 +9,24 @@ namespace {
 
 using std::string_literals::operator""s;
 
+std::string Repeat(std::string_view piece, std::size_t count) {
+  std::string repeated;
+  for (std::size_t i = 0; i < count; ++i) repeated += piece;
+  return repeated;
+}
+
+// Shift_JIS lines of bytes that begin no character (80, FF, 82 before a
+// space), then n times 日, then ａｂ (the last 日ａｂ replaced by x), for n
+// from 1 to 1,200.
+std::string NihonLines(bool replaced) {
+  std::string lines = "<meta charset=sjis>\n";
+  for (std::size_t n = 1; n <= 1200; ++n) {
+    lines += "\x80\xFF\x82 " + Repeat("\x93\xFA", n - replaced) +
+             (replaced ? "x\n" : "\x82\x60\x82\x61\n");
+  }
+  return lines;
+}
+
 std::unique_ptr<DocumentPlanner> Planner(std::string_view search,
                                          std::string_view new_text) {
   std::string problem;
@@ -94,6 +112,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "\xFE\xFF\x00\x43\x00\x41\x00\x46\x00\xC9\x00\x0A"s, "café",
                     "thé", "\xFE\xFF\x00\x74\x00\x68\x00\xE9\x00\x0A"s, 1,
                     "UTF-16BE"},
+        // A lone surrogate matches nothing and stays.  A character beyond
+        // U+FFFF is a pair.
+        RewriteCase{
+            "Utf16LeUndecodableUnitsKept",
+            "\xFF\xFE\x00\xD8\x3D\xD8\x00\xDE!\x00\x3D\xD8\x00\xDE\n\x00"s,
+            "😀!", "x", "\xFF\xFE\x00\xD8x\x00\x3D\xD8\x00\xDE\n\x00"s, 1,
+            "UTF-16LE"},
         RewriteCase{"Windows1252Declared",
                     "<meta charset=iso-8859-1>\nun CAF\xC9\n", "café", "naïve",
                     "<meta charset=iso-8859-1>\nun na\xEFve\n", 1,
@@ -114,12 +139,32 @@ INSTANTIATE_TEST_SUITE_P(
         RewriteCase{"ShiftJisTrailByteIsNoCharacter",
                     "<meta charset=sjis>\x82\x61! A!\n", "a!", "b",
                     "<meta charset=sjis>\x82\x61! b\n", 1, "Shift_JIS"},
+        // Characters are read many at a time: a match may begin at any
+        // of the first 1,200, and undecodable bytes before it stay.
+        RewriteCase{"ShiftJisMatchAnywhereInLongLine", NihonLines(false),
+                    "日ａｂ", "x", NihonLines(true), 1200, "Shift_JIS"},
+        // ≒ is 81 E0 and, from NEC's row 13, 87 90.
+        RewriteCase{"ShiftJisSecondCode", "<meta charset=sjis>\n\x87\x90\n",
+                    "≒", "x", "<meta charset=sjis>\nx\n", 1, "Shift_JIS"},
+        // 88 62 reads as Ê and a combining macron: no Ê alone.
+        RewriteCase{"Big5PairIsNoLetter",
+                    "<meta charset=big5>\n\x88\x62 \x88\x66\n", "ê", "e",
+                    "<meta charset=big5>\n\x88\x62 e\n", 1, "Big5"},
+        RewriteCase{"Windows1258", "<meta charset=windows-1258>\nacme\n",
+                    "ACME", "x", "<meta charset=windows-1258>\nx\n", 1,
+                    "windows-1258"},
         RewriteCase{"EucKr", "<meta charset=euc-kr>\xAC\xAE\xAC\xAA\xAC\xB2\n",
                     "мир", "한국", "<meta charset=euc-kr>\xC7\xD1\xB1\xB9\n", 1,
                     "EUC-KR"},
         RewriteCase{"Gb18030", "<meta charset=gb18030>\xA7\xB1\xA7\xB2\n", "пр",
                     "中文", "<meta charset=gb18030>\xD6\xD0\xCE\xC4\n", 1,
                     "gb18030"},
+        // 81 30 81 35 is one character (U+0085), not 5 after 81 30 81.
+        RewriteCase{
+            "Gb18030FourBytes",
+            "<meta charset=gb18030>\x81\x30\x81\x35\xD6\xD0 5\xD6\xD0\n", "5中",
+            "x", "<meta charset=gb18030>\x81\x30\x81\x35\xD6\xD0 x\n", 1,
+            "gb18030"},
         RewriteCase{"HttpEquiv",
                     "<meta http-equiv=\"Content-Type\" content=\"text/html; "
                     "charset=windows-1251\">\n\xCF\xD0\xC8\n",
@@ -206,6 +251,23 @@ TEST(DocumentPlanTest, RefusesCharacterTheEncodingCannotHold) {
   // The same text fits a document in UTF-8.
   planner->Plan("Price\n", &plan);
   EXPECT_EQ(plan.content, "5 €\n");
+}
+
+TEST(DocumentPlanTest, RefusesNulBytesOutsideUtf16) {
+  // Binary, and UTF-16LE without its byte order mark, which read as UTF-8
+  // would get one-byte line ends.
+  for (const std::string& document :
+       {"GIF89a\x01\x00\nacme\n"s, "a\0c\0m\0e\0\r\0\n\0"s}) {
+    DocumentPlan plan = PlanOf(document, "acme", "x");
+    EXPECT_EQ(plan.refusal,
+              "it holds NUL bytes: not a text document, or UTF-16 without a "
+              "byte-order mark");
+    EXPECT_EQ(plan.content, "");
+  }
+  // With its byte order mark, UTF-16's NUL bytes are its text.
+  DocumentPlan plan = PlanOf("\xFF\xFE" + "a\0c\0m\0e\0"s, "acme", "x");
+  EXPECT_EQ(plan.refusal, "");
+  EXPECT_EQ(plan.content, "\xFF\xFEx\0\r\0\n\0"s);
 }
 
 TEST(DocumentPlanTest, RefusalNamesCharacterBeyondTheBasicPlane) {
@@ -304,6 +366,50 @@ TEST(DocumentPlanTest, LongLineWithLongSearchText) {
   const std::string changed = std::string(300000 - 1999, 'A') + "<x> tail";
   EXPECT_EQ(plan.content, changed + "\n" + changed + "\n");
 }
+
+// Long documents in which the search has much to do.
+struct StopCase {
+  const char* name;
+  std::string document;
+  std::string search;
+  std::size_t replacements;
+};
+
+void PrintTo(const StopCase& c, std::ostream* out) { *out << c.name; }
+
+class StopTest : public testing::TestWithParam<StopCase> {};
+
+TEST_P(StopTest, StopsInsideTheDocument) {
+  const StopCase& c = GetParam();
+  auto planner = Planner(c.search, "x");
+  DocumentPlan plan;
+  int asked = 0;
+  planner->Plan(c.document, &plan, true, false, [&] { return ++asked > 0; });
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(plan.stopped);
+  EXPECT_EQ(plan.replacements, 0u);
+  EXPECT_EQ(plan.content, "");
+  // Never told to stop, the same plan goes to the end.
+  planner->Plan(c.document, &plan, true, false, [] { return false; });
+  EXPECT_FALSE(plan.stopped);
+  EXPECT_EQ(plan.replacements, c.replacements);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LongDocuments, StopTest,
+    testing::Values(
+        StopCase{"Utf8Line", std::string(1 << 20, 'A') + "B\n",
+                 std::string(1999, 'a') + "b", 1},
+        StopCase{"ShiftJisLine",
+                 "<meta charset=sjis>\n" + Repeat("\x83\x41", 1 << 19) +
+                     "\x83\x43\n",
+                 "アイ", 1},
+        StopCase{"Utf16Line", "\xFF\xFE" + Repeat("a\0"s, 1 << 19) + "b\0"s,
+                 "aab", 1},
+        StopCase{"ManyLines", Repeat("x old\n", 200000), "old", 200000}),
+    [](const testing::TestParamInfo<StopCase>& info) {
+      return info.param.name;
+    });
 
 }  // namespace
 }  // namespace engine
