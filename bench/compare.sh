@@ -16,7 +16,8 @@
 # the line, also times update_bench against perl -pi in a folder on the root
 # file system (under /var/tmp).  There perl -pi is followed by sync, since
 # update_bench writes each document durably and perl alone would be timed
-# writing to the page cache only.
+# writing to the page cache only; and then a whole site of 32,767 documents
+# in 100 folders is updated and restored.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 disk=0
@@ -230,3 +231,26 @@ echo
 echo "disk: corpus in $disk_root ($fs)"
 printf 'medians of %d rounds: update_bench %.3f s   perl -pi + sync %.3f s   ratio to perl %.2f\n' \
   "$rounds" "$v" "$p" "$(ratio "$v" "$p")"
+
+# A whole site on disk: 32,767 documents of about 8 KB in 100 folders.  The
+# restore puts back the backups of the update's own copy.
+python3 bench/make_corpus.py "$disk_root/site" 32767 crlf 80 100
+vantrel=() perl=() restored=()
+for ((round = 1; round <= rounds; round++)); do
+  vantrel+=("$(timed "$disk_root/site" vantrel "$bench" . acme Zenith)")
+  sync
+  start=$(date +%s.%N)
+  (cd "$disk_root/site-vantrel" && "$restore" . htm >/dev/null 2>&1) ||
+    echo "warning: the restore of the site did not restore every backup" >&2
+  restored+=("$(echo "$(date +%s.%N) - $start" | bc -l)")
+  perl+=("$(timed "$disk_root/site" perl sh -c 'find . -type f -print0 | xargs -0 perl -pi.bac -e "s/acme/Zenith/i" && exec sync -f .')")
+done
+v=$(printf '%s\n' "${vantrel[@]}" | median)
+r=$(printf '%s\n' "${restored[@]}" | median)
+p=$(printf '%s\n' "${perl[@]}" | median)
+echo
+echo "disk: a site of 32767 documents in 100 folders"
+printf 'medians of %d rounds: update_bench %.3f s   perl -pi + sync %.3f s   ratio %.2f (target <= 1.00)\n' \
+  "$rounds" "$v" "$p" "$(ratio "$v" "$p")"
+printf 'restore_bench %.3f s   ratio restore/update %.2f (target <= 1.00)\n' \
+  "$r" "$(ratio "$r" "$v")"

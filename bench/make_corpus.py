@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Writes a corpus of web documents for the update benchmark.
 
-make_corpus.py FOLDER [COUNT] [STYLE]: COUNT documents (default 2000) of 400
-lines each (about 40 KB), a third of the lines holding "acme" in mixed case
+make_corpus.py FOLDER [COUNT] [STYLE] [LINES] [FOLDERS]: COUNT documents
+(default 2000) of LINES lines each (default 400, about 40 KB), a third of the lines holding "acme" in mixed case
 and a fifth of them an accented or foreign word.  STYLE says how the lines
 are ended and encoded:
 
@@ -12,6 +12,9 @@ are ended and encoded:
           words are single bytes above 0x7F, so no document is valid UTF-8
   sjis    CR LF, Shift_JIS, declared in a first line <meta charset=shift_jis>
   utf16   CR LF, UTF-16LE with a byte-order mark
+
+With FOLDERS, the documents are spread over that many subfolders
+(folder00, folder01...), every one of them a .htm page, as a whole site is.
 
 Every style draws the same random words, so the corpora differ only in line
 ends and in the words that windows-1252 or Shift_JIS can't hold.
@@ -53,21 +56,27 @@ def line(rng, with_word, encoding, accented):
 
 
 def main():
-    if not 2 <= len(sys.argv) <= 4 or (len(sys.argv) == 4 and
+    if not 2 <= len(sys.argv) <= 6 or (len(sys.argv) >= 4 and
                                        sys.argv[3] not in STYLES):
-        sys.exit("usage: make_corpus.py FOLDER [COUNT] [%s]" %
-                 "|".join(STYLES))
+        sys.exit("usage: make_corpus.py FOLDER [COUNT] [%s] [LINES] [FOLDERS]"
+                 % "|".join(STYLES))
     folder = sys.argv[1]
     count = int(sys.argv[2]) if len(sys.argv) > 2 else 2000
     end, encoding, accented, head = STYLES[sys.argv[3] if len(sys.argv) > 3
                                            else "crlf"]
+    lines_each = int(sys.argv[4]) if len(sys.argv) > 4 else 400
+    folders = int(sys.argv[5]) if len(sys.argv) > 5 else 0
     end, head = end.encode(encoding), head.encode(encoding)
     os.makedirs(folder, exist_ok=True)
+    for f in range(folders):
+        os.makedirs(os.path.join(folder, "folder%02d" % f), exist_ok=True)
     rng = random.Random(1)
     for i in range(count):
         lines = [line(rng, n % 3 == 0, encoding, accented)
-                 for n in range(400)]
+                 for n in range(lines_each)]
         name = "page%04d%s" % (i, TYPES[i % len(TYPES)])
+        if folders:
+            name = os.path.join("folder%02d" % (i % folders), "page%05d.htm" % i)
         with open(os.path.join(folder, name), "wb") as out:
             out.write(head + end.join(lines) + end)
 
