@@ -293,6 +293,12 @@ bool UpdateCheck::BackupIsOurs(CheckedDocument* checked_document,
     return false;
   }
   if (!existing.exists) return true;
+  // A backup steps aside while its document is replaced, and a folder in
+  // its place would be moved out of sight.
+  if (!existing.isRegular && !existing.isLink) {
+    *why = "its backup " + backup + " is not a file";
+    return false;
+  }
   if (existing.SameFileAs(checked.attributes)) {
     *why = "its backup " + backup + " is the document itself";
     return false;

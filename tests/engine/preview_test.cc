@@ -188,6 +188,18 @@ TEST_F(StopTest, RestoreEndsAfterTheBackupItIsOn) {
 }
 // clang-format on
 
+TEST_F(StopTest, UpdateStopsInsideALongDocument) {
+  std::string lines;
+  for (int i = 0; i < 200000; ++i) lines += "a cat on a line\r\n";
+  folder_.Write({{"a.htm", lines}});
+  EXPECT_EQ(engine::UpdateRun(folder_.path(), {{"a.htm", true}}, "cat", "dog",
+                              reporter_, fs_),
+            0);
+  EXPECT_EQ(folder_.Contents(),
+            (Files{{"a.htm", lines}, {"b.htm", "cat"}, {"c.htm", "cat"}}));
+  EXPECT_THAT(reporter_.messages.back(), HasSubstr("Successfully updated 0"));
+}
+
 TEST_F(StopTest, PreviewEndsAfterTheDocumentItIsOn) {
   engine::Preview preview;
   engine::PreviewRun(folder_.path(), {{"a.htm", true}, {"b.htm", true}}, "cat",

@@ -40,18 +40,23 @@ bool HasExtendedAttributes(const TempFolder& folder) {
 
 TEST(SafetyTest, FifosAndFoldersAreRefusedWithoutWaiting) {
   TempFolder folder;
-  folder.Write({{"b.htm", "cat"}});
+  folder.Write({{"b.htm", "cat"}, {"d.htm", "cat"}});
   ASSERT_EQ(::mkfifo(folder.file("a.htm").c_str(), 0644), 0);
   ASSERT_EQ(::mkdir(folder.file("c.htm").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(folder.file("d.bac").c_str(), 0755), 0);
   RecordingReporter reporter;
   EXPECT_EQ(
-      engine::UpdateRun(folder.path(),
-                        {{"a.htm", true}, {"b.htm", true}, {"c.htm", true}},
-                        "cat", "dog", reporter),
+      engine::UpdateRun(
+          folder.path(),
+          {{"a.htm", true}, {"b.htm", true}, {"c.htm", true}, {"d.htm", true}},
+          "cat", "dog", reporter),
       1);
   ASSERT_EQ(reporter.messages.size(), 2u);
   EXPECT_THAT(reporter.messages[0], HasSubstr("a.htm: it is not a file"));
   EXPECT_THAT(reporter.messages[0], HasSubstr("c.htm: it is not a file"));
+  EXPECT_THAT(reporter.messages[0], HasSubstr("d.bac is not a file"));
+  EXPECT_TRUE(std::filesystem::is_directory(folder.file("d.bac")));
+  EXPECT_EQ(ReadFile(folder.file("d.htm")), "cat");
 }
 
 // Starts a second run on the same folder while the first is at work.
