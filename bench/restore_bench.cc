@@ -3,18 +3,16 @@
 //
 //   restore_bench FOLDER TYPE
 
-#include <dirent.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <iostream>
 #include <string>
 
+#include "bench/bench_files.h"
 #include "engine/path_rules.h"
 #include "engine/process_limits.h"
 #include "engine/restore_run.h"
@@ -47,37 +45,6 @@ class MessagesOnlyReporter : public engine::RunReporter {
   std::string last_title_;
 };
 
-bool IsBackupName(const std::string& name) {
-  std::string lower(name);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
-  return lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".bac") == 0;
-}
-
-// Every backup below folder, by its path relative to it ("a/b.bac"), as a
-// file list that includes subfolders hands them to a run.
-bool ListBackups(const std::string& folder, const std::string& prefix,
-                 engine::Selection* entries) {
-  DIR* dir = opendir(engine::documentPath(folder, prefix).c_str());
-  if (dir == nullptr) return false;
-  while (dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name[0] == '.') continue;
-    struct stat info;
-    const std::string relative = prefix + name;
-    if (stat(engine::documentPath(folder, relative).c_str(), &info) != 0) {
-      continue;
-    }
-    if (S_ISDIR(info.st_mode)) {
-      ListBackups(folder, relative + "/", entries);
-    } else if (S_ISREG(info.st_mode) && IsBackupName(name)) {
-      entries->push_back({relative, true});
-    }
-  }
-  closedir(dir);
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,7 +57,11 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   const std::string folder = argv[1];
   engine::Selection entries;
-  if (!ListBackups(folder, "", &entries)) {
+  long long bytes = 0;
+  const auto is_backup = [](const std::string& name) {
+    return bench::HasType(name, {".bac"});
+  };
+  if (!bench::ListFiles(folder, "", is_backup, &entries, &bytes)) {
     std::perror(folder.c_str());
     return 1;
   }

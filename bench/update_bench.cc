@@ -5,9 +5,7 @@
 //
 //   update_bench [--preview] FOLDER SEARCH NEW
 
-#include <dirent.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_files.h"
 #include "engine/path_rules.h"
 #include "engine/preview.h"
 #include "engine/process_limits.h"
@@ -38,46 +37,6 @@ class MessagesOnlyReporter : public engine::RunReporter {
   void refreshList() override {}
 };
 
-bool IsDocumentName(const std::string& name) {
-  std::string lower(name);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
-  for (const char* type : {".htm", ".asp", ".hts", ".mv", ".cfm"}) {
-    const std::string suffix(type);
-    if (lower.size() > suffix.size() &&
-        lower.compare(lower.size() - suffix.size(), suffix.size(), suffix) ==
-            0) {
-      return true;
-    }
-  }
-  return false;
-}
-
-// Every document below folder, by its path relative to it ("a/b.htm"), as
-// a file list that includes subfolders hands them to a run.
-bool ListDocuments(const std::string& folder, const std::string& prefix,
-                   engine::Selection* entries, long long* bytes) {
-  DIR* dir = opendir(engine::documentPath(folder, prefix).c_str());
-  if (dir == nullptr) return false;
-  while (dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name[0] == '.') continue;
-    struct stat info;
-    const std::string relative = prefix + name;
-    if (stat(engine::documentPath(folder, relative).c_str(), &info) != 0) {
-      continue;
-    }
-    if (S_ISDIR(info.st_mode)) {
-      ListDocuments(folder, relative + "/", entries, bytes);
-    } else if (S_ISREG(info.st_mode) && IsDocumentName(name)) {
-      *bytes += info.st_size;
-      entries->push_back({relative, true});
-    }
-  }
-  closedir(dir);
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,7 +52,10 @@ int main(int argc, char** argv) {
   const std::string folder = argv[1];
   engine::Selection entries;
   long long bytes = 0;
-  if (!ListDocuments(folder, "", &entries, &bytes)) {
+  const auto is_document = [](const std::string& name) {
+    return bench::HasType(name, {".htm", ".asp", ".hts", ".mv", ".cfm"});
+  };
+  if (!bench::ListFiles(folder, "", is_document, &entries, &bytes)) {
     std::perror(folder.c_str());
     return 1;
   }
