@@ -175,26 +175,32 @@ TEST(HostileTest, OwnersThatCantBeKeptRefuseTheDocument) {
   TempFolder folder;
   ASSERT_EQ(::chmod(folder.path().c_str(), 0755), 0);
   // Shared hosting: the user's page in the web server's group, which the
-  // user is not in.
-  const std::string own = folder.file("own"), shared = folder.file("shared");
-  std::filesystem::create_directories(own);
+  // user is not in; and the same in a set-group-ID folder, which hands new
+  // files its own group.
+  const std::string own = folder.file("own"), shared = folder.file("shared"),
+                    handing = folder.file("handing");
+  for (const std::string& site : {own, handing}) {
+    std::filesystem::create_directories(site);
+    WriteFile(site + "/a.htm", "cat");
+    ASSERT_EQ(::chown(site.c_str(), kNobody, site == own ? kNobody : 1), 0);
+    ASSERT_EQ(::chown((site + "/a.htm").c_str(), kNobody, 0), 0);
+    ASSERT_EQ(::chmod((site + "/a.htm").c_str(), 0640), 0);
+  }
+  ASSERT_EQ(::chmod(handing.c_str(), 02777), 0);
   std::filesystem::create_directories(shared);
-  WriteFile(own + "/a.htm", "cat");
-  ASSERT_EQ(::chown(own.c_str(), kNobody, kNobody), 0);
-  ASSERT_EQ(::chown((own + "/a.htm").c_str(), kNobody, 0), 0);
-  ASSERT_EQ(::chmod((own + "/a.htm").c_str(), 0660), 0);
   // A sticky shared folder with another user's page anyone may write.
   folder.Write({{"shared/b.htm", "cat"}, {"shared/b.bac", "older"}});
   ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
   ASSERT_EQ(::chmod((shared + "/b.htm").c_str(), 0666), 0);
 
-  EXPECT_EQ(UpdateAsNobody(own, {{"a.htm", true}}), 0);
   EXPECT_EQ(UpdateAsNobody(shared, {{"b.htm", true}}), 0);
-
-  EXPECT_EQ(TempFolder::ContentsOf(own), (Files{{"a.htm", "cat"}}));
-  struct stat info;
-  ASSERT_EQ(::stat((own + "/a.htm").c_str(), &info), 0);
-  EXPECT_EQ(info.st_gid, 0u);
+  for (const std::string& site : {own, handing}) {
+    EXPECT_EQ(UpdateAsNobody(site, {{"a.htm", true}}), 0);
+    EXPECT_EQ(TempFolder::ContentsOf(site), (Files{{"a.htm", "cat"}}));
+    struct stat info;
+    ASSERT_EQ(::stat((site + "/a.htm").c_str(), &info), 0);
+    EXPECT_EQ(info.st_gid, 0u);
+  }
   EXPECT_EQ(TempFolder::ContentsOf(shared),
             (Files{{"b.htm", "cat"}, {"b.bac", "older"}}));
 }
