@@ -339,11 +339,12 @@ std::string MemoryFailure(const std::exception& failure) {
   return std::string("it could not be updated (") + failure.what() + ")";
 }
 
-// After a run that changed documents: the window's idle state.
-void ShowIdle(RunReporter& reporter) {
+// After a run that changed documents: the window's idle state, with how
+// the run ended.
+void ShowIdle(RunReporter& reporter, const char* ending) {
   reporter.disableUpdate();
   reporter.showWorkingOn(kIdle);
-  reporter.showOperation("Completed.");
+  reporter.showOperation(ending);
 }
 
 }  // namespace
@@ -418,7 +419,11 @@ std::int32_t UpdateRun(const std::string& folder, const Selection& entries,
                              std::to_string(updated) +
                              " documents; the other documents are unchanged.",
                          "Stopped.");
-    if (updated > 0) ShowIdle(reporter);
+    if (updated > 0) {
+      ShowIdle(reporter, "Stopped.");
+    } else {
+      reporter.showOperation("Stopped.");
+    }
   } else if (updated > 0) {
     std::string prompt = "Successfully updated " + std::to_string(updated) +
                          " documents. Backup copies of each file archived "
@@ -431,7 +436,7 @@ std::int32_t UpdateRun(const std::string& folder, const Selection& entries,
     reporter.setProgressValue(count);
     reporter.showMessage(prompt, "Job Complete.");
     reporter.setProgressValue(0);
-    ShowIdle(reporter);
+    ShowIdle(reporter, "Completed.");
   } else if (!failures.empty()) {
     // "No files selected" or "not found" would be untrue here.
     reporter.setProgressValue(0);

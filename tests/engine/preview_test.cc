@@ -173,7 +173,7 @@ TEST_F(StopTest, UpdateEndsAfterTheDocumentItIsOn) {
   EXPECT_THAT(reporter_.messages, ElementsAre("Stopped.|The update was "
       "stopped. Successfully updated 1 documents; the other documents are "
       "unchanged."));
-  EXPECT_EQ(reporter_.calls.back(), "operation Completed.");
+  EXPECT_EQ(reporter_.calls.back(), "operation Stopped.");
 }
 
 TEST_F(StopTest, RestoreEndsAfterTheBackupItIsOn) {

@@ -114,7 +114,7 @@ SelectFilesFrame::SelectFilesFrame(QWidget* parent) : QGroupBox(parent) {
   files_ = new FileList(QStringLiteral("*.htm;*.asp;*.hts;*.mv;*.cfm"), this);
   files_->setObjectName(QStringLiteral("File1"));
   files_->setGeometry(twips(3240, 1275, 4095, 1740));
-  subfolders_ = new QCheckBox(tr("Include &subfolders"), this);
+  subfolders_ = new QCheckBox(tr("Include sub&folders"), this);
   subfolders_->setObjectName(QStringLiteral("CheckSubfolders"));
   subfolders_->setGeometry(twips(3240, 3060, 4095, 255));
   connect(subfolders_, &QCheckBox::toggled, files_,
@@ -186,7 +186,7 @@ UpdateFrame::UpdateFrame(QWidget* parent) : QGroupBox(parent) {
                             tr("Un&do Last Update"));
   // Right under Update, where a second click on Update cannot reach it.
   stop_ =
-      wizard::addButton(this, "CommandStop", undo_->geometry(), tr("&Stop"));
+      wizard::addButton(this, "CommandStop", undo_->geometry(), tr("S&top"));
   stop_->hide();
   progress_ = new ProgressBar(this);
   progress_->setObjectName(QStringLiteral("ProgressBar1"));

@@ -68,7 +68,7 @@ Form5::Form5(QWidget* parent)
   Dir1 = place(new FolderList(this), "Dir1", {8, 8, 161, 246});
   File1 = place(new FileList(QStringLiteral("*.bac"), this), "File1",
                 {176, 8, 233, 257});
-  CheckSubfolders = place(new QCheckBox(tr("Include &subfolders"), this),
+  CheckSubfolders = place(new QCheckBox(tr("Include sub&folders"), this),
                           "CheckSubfolders", {176, 268, 233, 19});
   Combo1 = place(new QComboBox(this), "Combo1", {176, 332, 233, 21});
   Label1 = place(new QLabel(tr("Restore to file type:"), this), "Label1",
