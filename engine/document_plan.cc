@@ -83,16 +83,41 @@ const Written& DocumentPlanner::Impl::WrittenFor(
   return slot.written;
 }
 
+namespace {
+
+// Where text first holds a character that gb18030 writes in four bytes,
+// which GBK lacks, or kNone.
+std::size_t BeyondGbk(IconvConversion& encoder, std::string_view text) {
+  std::string bytes;
+  for (std::size_t at = 0; at < text.size();) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + at;
+    const std::size_t length = DecodeUtf8(p, p + (text.size() - at)).length;
+    std::size_t bad = 0;
+    bytes.clear();
+    if (ConvertUtf8(encoder, text.substr(at, length), &bytes, &bad) &&
+        bytes.size() == 4) {
+      return at;
+    }
+    at += length;
+  }
+  return kNone;
+}
+
+}  // namespace
+
 Written DocumentPlanner::Impl::WrittenIn(std::string_view encoding) const {
   Written w;
   std::unique_ptr<IconvConversion> encoder;
   if (encoding != "UTF-8") {
     encoder = IconvConversion::Open(IconvName(encoding), "UTF-8");
   }
-  auto encode = [&encoder](std::string_view text, std::string* out) {
+  // GBK is gb18030, whose converter writes it, without the four-byte forms.
+  const bool gbk = encoding == "GBK";
+  auto encode = [&encoder, gbk](std::string_view text, std::string* out) {
     std::size_t bad = 0;
     if (encoder == nullptr) return out->append(text), kNone;
-    return ConvertUtf8(*encoder, text, out, &bad) ? kNone : bad;
+    if (!ConvertUtf8(*encoder, text, out, &bad)) return bad;
+    return gbk ? BeyondGbk(*encoder, text) : kNone;
   };
   encode("\n", &w.lf);
   encode("\r\n", &w.crlf);

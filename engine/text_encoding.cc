@@ -194,6 +194,7 @@ std::string_view MetaEncoding(std::string_view b, std::size_t* p,
   std::optional<bool> need_pragma;
   std::optional<std::string_view> charset;  // empty: a failed label
   while (auto attribute = NextAttribute(b, p)) {
+    if (*p >= b.size()) return {};  // the document ends inside the tag
     bool repeated = false;
     for (const std::string& name : seen) repeated |= name == attribute->name;
     if (repeated) continue;
@@ -211,8 +212,8 @@ std::string_view MetaEncoding(std::string_view b, std::size_t* p,
       need_pragma = false;
     }
   }
-  if (!need_pragma || (*need_pragma && !got_pragma) || !charset ||
-      charset->empty()) {
+  if (*p >= b.size() || !need_pragma || (*need_pragma && !got_pragma) ||
+      !charset || charset->empty()) {
     return {};
   }
   std::string_view name = *charset;
@@ -249,7 +250,8 @@ std::string IconvName(std::string_view name) {
 }
 
 std::string_view PrescanForEncoding(std::string_view b,
-                                    const EncodingUsable& usable) {
+                                    const EncodingUsable& usable,
+                                    bool until_body) {
   for (std::size_t i = 0; i < b.size(); ++i) {
     if (b[i] != '<') continue;
     if (b.compare(i, 4, "<!--") == 0) {
@@ -272,6 +274,10 @@ std::string_view PrescanForEncoding(std::string_view b,
              b[position] != '>') {
         ++position;
       }
+      if (until_body && position - i == 5 &&
+          StartsWithIgnoringCase(b, i, "<body")) {
+        return {};
+      }
       while (NextAttribute(b, &position)) {
       }
       i = position;
@@ -292,6 +298,9 @@ SniffedEncoding SniffEncoding(std::string_view document,
   if (document.starts_with("\xFE\xFF")) return {"UTF-16BE", 2};
   std::string_view declared =
       PrescanForEncoding(document.substr(0, 1024), usable);
+  if (declared.empty() && document.size() > 1024) {
+    declared = PrescanForEncoding(document, usable, /*until_body=*/true);
+  }
   if (!declared.empty()) return {std::string(declared), 0};
   if (IsValidUtf8(document)) return {"UTF-8", 0};
   // Pages saved by the user's other programs are most likely in the code

@@ -38,9 +38,12 @@ std::string IconvName(std::string_view name);
 // The encoding a <meta> element declares within head, found the way a
 // browser prescans the first bytes of a document, or empty when there is
 // none.  Declarations of encodings that are unknown or not usable are
-// passed over.  A declared UTF-16 means UTF-8, as it does for browsers.
+// passed over, and so is a tag that head ends inside.  A declared UTF-16
+// means UTF-8, as it does for browsers.  With until_body, a <body> tag
+// ends the prescan too.
 std::string_view PrescanForEncoding(std::string_view head,
-                                    const EncodingUsable& usable);
+                                    const EncodingUsable& usable,
+                                    bool until_body = false);
 
 struct SniffedEncoding {
   std::string name;            // WHATWG name, or a locale's charset
@@ -48,8 +51,10 @@ struct SniffedEncoding {
 };
 
 // The encoding of document: its byte order mark, else a declaration in its
-// first 1,024 bytes, else UTF-8 when all of it is UTF-8, else the locale's
-// charset (when neither UTF-8 nor ASCII), else windows-1252.
+// first 1,024 bytes or, failing that, before its <body> tag (where a
+// browser's parser switches to it when it gets there), else UTF-8 when all of
+// it is UTF-8, else the locale's charset (when neither UTF-8 nor ASCII), else
+// windows-1252.
 SniffedEncoding SniffEncoding(std::string_view document,
                               const EncodingUsable& usable);
 

@@ -233,7 +233,15 @@ INSTANTIATE_TEST_SUITE_P(
         SniffCase{"<!-- <meta charset=koi8-r> -->\xC1", "windows-1252"},
         SniffCase{"<p title='<meta charset=koi8-r>'>\xC1", "windows-1252"},
         SniffCase{"<meta charset=bogus><meta charset=euc-jp>", "EUC-JP"},
-        SniffCase{std::string(1030, ' ') + "<meta charset=koi8-r>", "UTF-8"},
+        // Past the first 1,024 bytes, up to the <body> tag.
+        SniffCase{std::string(1030, ' ') + "<meta charset=koi8-r>", "KOI8-R"},
+        SniffCase{"<!--" + std::string(1100, '-') + "--><meta charset=koi8-r>",
+                  "KOI8-R"},
+        SniffCase{"<BODY>" + std::string(1030, ' ') + "<meta charset=koi8-r>",
+                  "UTF-8"},
+        // A document that ends inside the tag declares nothing.
+        SniffCase{"<meta charset=euc-jp", "UTF-8"},
+        SniffCase{"<meta charset='euc-jp'", "UTF-8"},
         SniffCase{"\xEF\xBB\xBF<meta charset=koi8-r>", "UTF-8"}));
 
 TEST(DocumentPlanTest, RefusesCharacterTheEncodingCannotHold) {
@@ -251,6 +259,13 @@ TEST(DocumentPlanTest, RefusesCharacterTheEncodingCannotHold) {
   // The same text fits a document in UTF-8.
   planner->Plan("Price\n", &plan);
   EXPECT_EQ(plan.content, "5 €\n");
+  // gb18030's four-byte forms are not GBK's.
+  planner = Planner("price", "5 😀");
+  planner->Plan("<meta charset=gbk>\nPrice\n", &plan);
+  EXPECT_NE(plan.refusal.find("which GBK cannot hold"), std::string::npos)
+      << plan.refusal;
+  planner->Plan("<meta charset=gb18030>\nPrice\n", &plan);
+  EXPECT_EQ(plan.refusal, "");
 }
 
 TEST(DocumentPlanTest, RefusesNulBytesOutsideUtf16) {
