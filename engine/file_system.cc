@@ -94,6 +94,7 @@ class PosixFileSystem : public FileSystem {
       attributes->linkOwner = link_info.st_uid;
       if (::fstatat(at, name, &info, 0) != 0) {
         // A dangling link: the name is there, but no file behind it.
+        if (held >= 0) ::close(held);
         attributes->exists = true;
         return Status::OK();
       }
@@ -119,27 +120,23 @@ class PosixFileSystem : public FileSystem {
                   std::string* contents) override {
     // O_NONBLOCK: a FIFO or a device swapped in for a document must not
     // hang the run; what was opened is then checked through the descriptor.
-    int fd = OpenFollowingLastLink(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    // Closed however the read ends, out of memory included.
+    const Descriptor file(
+        OpenFollowingLastLink(path, O_RDONLY | O_NONBLOCK | O_NOCTTY));
+    const int fd = file.get();
     if (fd < 0) return Failure(path, errno);
     struct stat info;
-    if (::fstat(fd, &info) != 0) {
-      Status status = Status::FromErrno(path, errno);
-      ::close(fd);
-      return status;
-    }
+    if (::fstat(fd, &info) != 0) return Status::FromErrno(path, errno);
     *attributes = FileAttributes();
     FillAttributes(info, attributes);
     if (!S_ISREG(info.st_mode)) {
-      ::close(fd);
       return Status::Error(path, "Not a regular file");
     }
     attributes->hasExtendedAttributes = ::flistxattr(fd, nullptr, 0) > 0;
     int flags = 0;
     attributes->unchangeable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
                                (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0;
-    Status status = ReadAll(fd, path, info, contents);
-    ::close(fd);
-    return status;
+    return ReadAll(fd, path, info, contents);
   }
 
   Status NewTemporaryFile(const std::string& folder, const FileAttributes& like,
@@ -178,8 +175,9 @@ class PosixFileSystem : public FileSystem {
                       std::string* value, bool* present) override {
     *present = false;
     value->clear();
-    const int fd =
-        OpenFollowingLastLink(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    const Descriptor file(
+        OpenFollowingLastLink(path, O_RDONLY | O_NONBLOCK | O_NOCTTY));
+    const int fd = file.get();
     if (fd < 0) return Failure(path, errno);
     for (;;) {
       ssize_t length = ::fgetxattr(fd, name.c_str(), nullptr, 0);
@@ -190,11 +188,9 @@ class PosixFileSystem : public FileSystem {
       if (length < 0) break;
       value->resize(static_cast<std::size_t>(length));
       *present = true;
-      ::close(fd);
       return Status::OK();
     }
     const int error = errno;
-    ::close(fd);
     if (error == ENODATA || error == ENOTSUP) return Status::OK();
     return Status::FromErrno(path, error);
   }
@@ -208,6 +204,23 @@ class PosixFileSystem : public FileSystem {
       return Status::FromErrno(to, errno);
     }
     return Status::OK();
+  }
+
+  Status RenameToNewName(const std::string& from,
+                         const std::string& to) override {
+    ParentFolder from_parent, to_parent;
+    if (!held_.OpenParent(from, &from_parent)) return Failure(from, errno);
+    if (!held_.OpenParent(to, &to_parent)) return Failure(to, errno);
+    if (::renameat2(from_parent.fd(), from_parent.name().c_str(),
+                    to_parent.fd(), to_parent.name().c_str(),
+                    RENAME_NOREPLACE) == 0) {
+      return Status::OK();
+    }
+    if (errno == EEXIST) {
+      return Status::Error(to, "another program made a file of this name",
+                           Status::kChanged);
+    }
+    return Status::FromErrno(to, errno);
   }
 
   Status DeleteFile(const std::string& path) override {

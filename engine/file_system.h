@@ -65,8 +65,10 @@ class WritableFile {
   virtual Status SetAttribute(const std::string& name,
                               const std::string& value) = 0;
   // Copies the extended attributes (ACLs among them) of the file at path,
-  // as far as the process may set them.  Never fails the file.
-  virtual void CopyAttributesFrom(const std::string& path) = 0;
+  // as far as the process may set them, when it is still the file from
+  // (same device and inode); else copies none.  Never fails the file.
+  virtual void CopyAttributesFrom(const std::string& path,
+                                  const FileAttributes& from) = 0;
   // Flushes what was written to stable storage.
   virtual Status Sync() = 0;
   virtual Status Close() = 0;
@@ -136,6 +138,10 @@ class FileSystem {
                               std::string* value, bool* present) = 0;
   // Renames from to to, replacing an existing to.
   virtual Status RenameFile(const std::string& from, const std::string& to) = 0;
+  // Renames from to to, which must not exist: when something has taken the
+  // name meanwhile, nothing is renamed and the code is Status::kChanged.
+  virtual Status RenameToNewName(const std::string& from,
+                                 const std::string& to) = 0;
   // Deletes that one file; the path is never taken as a pattern.
   virtual Status DeleteFile(const std::string& path) = 0;
   // Flushes the folder itself (its names) to stable storage.
@@ -184,6 +190,10 @@ class ForwardingFileSystem : public FileSystem {
   }
   Status RenameFile(const std::string& from, const std::string& to) override {
     return target_.RenameFile(from, to);
+  }
+  Status RenameToNewName(const std::string& from,
+                         const std::string& to) override {
+    return target_.RenameToNewName(from, to);
   }
   Status DeleteFile(const std::string& path) override {
     return target_.DeleteFile(path);

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "engine/backup_record.h"
+#include "engine/owners.h"
 
 namespace engine {
 
@@ -70,6 +71,11 @@ Status ReadAll(int fd, const std::string& path, const struct stat& info,
     }
     if (got == 0) break;
     used += static_cast<std::size_t>(got);
+    // A file that grows while it is read is held to what a run may hold.
+    if (used > static_cast<std::size_t>(LargestReadableDocument())) {
+      contents->clear();
+      return Status::Error(path, "it grew past what a run may hold");
+    }
   }
   contents->resize(used);
   return Status::OK();
@@ -163,9 +169,16 @@ class PosixWritableFile : public WritableFile {
     return Status::FromErrno(path_, errno);
   }
 
-  void CopyAttributesFrom(const std::string& path) override {
-    const int from = held_.Open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
-    if (from < 0) return;
+  void CopyAttributesFrom(const std::string& path,
+                          const FileAttributes& expected) override {
+    const Descriptor file(held_.Open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY));
+    const int from = file.get();
+    struct stat info;
+    // Another file swapped in meanwhile must not hand the new one its ACLs.
+    if (from < 0 || ::fstat(from, &info) != 0 ||
+        info.st_dev != expected.device || info.st_ino != expected.inode) {
+      return;
+    }
     ssize_t size = ::flistxattr(from, nullptr, 0);
     std::string names(static_cast<std::size_t>(std::max<ssize_t>(size, 0)),
                       '\0');
@@ -187,7 +200,6 @@ class PosixWritableFile : public WritableFile {
                                 static_cast<std::size_t>(length), 0);
       static_cast<void>(ignored);
     }
-    ::close(from);
   }
 
   Status Sync() override {

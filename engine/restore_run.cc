@@ -82,6 +82,9 @@ ReplaceRequest BatchedRestorer::DocumentRequest(
     request.like = pending.target_attributes;
     request.attributes_from = pending.real_target;
     request.expected = &pending.target_attributes;
+  } else {
+    // Found missing: a file made there meanwhile is not replaced.
+    request.target_absent = true;
   }
   return request;
 }

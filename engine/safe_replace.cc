@@ -30,7 +30,7 @@ Status Write(FileSystem& fs, const ReplaceRequest& request, bool sync,
                                       &file, temporary);
   if (!status.ok()) return Status::Error(request.target, status.reason());
   if (!request.attributes_from.empty()) {
-    file->CopyAttributesFrom(request.attributes_from);
+    file->CopyAttributesFrom(request.attributes_from, request.like);
   }
   if (!request.record.empty()) {
     status = file->SetAttribute(kDocumentRecordAttribute, request.record);
@@ -66,7 +66,11 @@ Status CommitTemporary(FileSystem& fs, const ReplaceRequest& request,
                         Status::kChanged);
     }
   }
-  if (status.ok()) status = fs.RenameFile(temporary, request.target);
+  if (status.ok()) {
+    status = request.target_absent
+                 ? fs.RenameToNewName(temporary, request.target)
+                 : fs.RenameFile(temporary, request.target);
+  }
   if (!status.ok()) {
     fs.DeleteFile(temporary);
     return Status::Error(request.target, status.reason(), status.code());

@@ -24,9 +24,12 @@ struct ReplaceRequest {
   std::string_view content;
   // Permission bits, owner and group for the new file.
   FileAttributes like;
-  // A file whose extended attributes (ACLs among them) the new file gets;
-  // empty for none.
+  // A file whose extended attributes (ACLs among them) the new file gets,
+  // if it is still like's file; empty for none.
   std::string attributes_from;
+  // The target must not exist (it was checked missing): when a file has
+  // taken its name meanwhile, nothing is replaced (code kChanged).
+  bool target_absent = false;
   // The document a backup is made from, recorded on it; empty for none.
   std::string record;
   // When set, the target must still be this very file, unwritten since,

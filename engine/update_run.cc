@@ -71,8 +71,14 @@ class BatchedUpdater {
   // document named, when the older one stays where it was.
   bool PlaceBackup(Pending* pending);
   // Puts back the older backup of a document that was not replaced (or
-  // removes the new one, when there was none).
-  void KeepOlderBackup(const Pending& pending);
+  // removes the new one, when there was none and it was placed), and says
+  // so in the words that end the document's message.
+  std::string KeepOlderBackup(const Pending& pending, bool placed = true);
+  // Replaces the document of pending, whose backup is in place; false, with
+  // the document named, when it is left as it was.
+  bool ReplaceDocument(const Pending& pending, const Status& names_flushed);
+  // Out of memory (or any exception) while a batch is put in place.
+  void GiveUp(const Pending& pending, const std::exception& failure);
   // Takes folder for the run; false, with document named, when it can't.
   bool Lock(const std::string& document, const std::string& folder);
   // Whether backup is a file this run already made a backup: on a file
@@ -88,9 +94,17 @@ class BatchedUpdater {
   std::vector<Pending> pending_;
   std::size_t pending_bytes_ = 0;
   std::set<std::string> replaced_in_;
-  std::vector<std::string> undeleted_;  // older backups, asked again at the end
+  // Older backups of replaced documents, deleted once those are on disk.
+  std::vector<std::string> older_backups_;
   std::set<std::pair<unsigned long long, unsigned long long>> backups_made_;
 };
+
+std::string MemoryFailure(const std::exception& failure) {
+  if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr) {
+    return "there is not enough memory to hold it";
+  }
+  return std::string("it could not be updated (") + failure.what() + ")";
+}
 
 ReplaceRequest BackupRequest(const CheckedDocument& checked) {
   ReplaceRequest request;
@@ -218,12 +232,18 @@ int BatchedUpdater::Commit() {
 
   // The backups take their names, and the names reach the disk, before any
   // document is replaced.  An older backup steps aside meanwhile and goes
-  // only once its document is replaced: a document that can't be replaced
-  // keeps its last undo point.
+  // only once its document's new content is on disk: a document that can't
+  // be replaced keeps its last undo point.
   std::vector<Pending*> backed_up;
   std::set<std::string> backup_folders;
   for (Pending& pending : batch) {
-    if (!PlaceBackup(&pending)) continue;
+    bool placed = false;
+    try {
+      placed = PlaceBackup(&pending);
+    } catch (const std::exception& failure) {
+      GiveUp(pending, failure);
+    }
+    if (!placed) continue;
     backed_up.push_back(&pending);
     backup_folders.insert(FolderOf(pending.backup));
   }
@@ -233,41 +253,58 @@ int BatchedUpdater::Commit() {
 
   int updated = 0;
   for (const Pending* pending : backed_up) {
-    if (!names_flushed.ok()) {
-      KeepOlderBackup(*pending);
-      fs_.DeleteFile(pending->document_temporary);
-      failures_.Add(pending->document, "its backup " + pending->backup +
-                                           " could not be flushed to disk" +
-                                           kUnchanged);
-      continue;
+    try {
+      updated += ReplaceDocument(*pending, names_flushed) ? 1 : 0;
+    } catch (const std::exception& failure) {
+      GiveUp(*pending, failure);
     }
-    Status status = CommitTemporary(
-        fs_, DocumentRequest(pending->target, pending->attributes, ""),
-        pending->document_temporary);
-    if (!status.ok()) {
-      KeepOlderBackup(*pending);
-      failures_.Add(pending->document,
-                    status.code() == Status::kChanged
-                        ? "another program changed it during the update; it "
-                          "is as that program saved it, and its backup is as "
-                          "it was."
-                        : "the document could not be replaced (" +
-                              status.reason() + ")" + kUnchanged);
-      continue;
-    }
-    if (!pending->older_backup.empty() &&
-        !fs_.DeleteFile(pending->older_backup).ok()) {
-      undeleted_.push_back(pending->older_backup);
-    }
-    // The new content is a new file: its other names must know it too.
-    FileAttributes replaced;
-    if (fs_.GetAttributes(pending->target, &replaced).ok()) {
-      check_.NoteReplaced(pending->document, replaced);
-    }
-    replaced_in_.insert(FolderOf(pending->target));
-    ++updated;
   }
   return updated;
+}
+
+bool BatchedUpdater::ReplaceDocument(const Pending& pending,
+                                     const Status& names_flushed) {
+  if (!names_flushed.ok()) {
+    fs_.DeleteFile(pending.document_temporary);
+    failures_.Add(pending.document, "its backup " + pending.backup +
+                                        " could not be flushed to disk" +
+                                        KeepOlderBackup(pending));
+    return false;
+  }
+  Status status = CommitTemporary(
+      fs_, DocumentRequest(pending.target, pending.attributes, ""),
+      pending.document_temporary);
+  if (status.code() == Status::kChanged) {
+    failures_.Add(pending.document,
+                  "another program changed it during the update; it is as "
+                  "that program saved it" +
+                      KeepOlderBackup(pending));
+    return false;
+  }
+  if (!status.ok()) {
+    failures_.Add(pending.document, "the document could not be replaced (" +
+                                        status.reason() + ")" +
+                                        KeepOlderBackup(pending));
+    return false;
+  }
+  if (!pending.older_backup.empty()) {
+    older_backups_.push_back(pending.older_backup);
+  }
+  // The new content is a new file: its other names must know it too.
+  FileAttributes replaced;
+  if (fs_.GetAttributes(pending.target, &replaced).ok()) {
+    check_.NoteReplaced(pending.document, replaced);
+  }
+  replaced_in_.insert(FolderOf(pending.target));
+  return true;
+}
+
+void BatchedUpdater::GiveUp(const Pending& pending,
+                            const std::exception& failure) {
+  fs_.DeleteFile(pending.document_temporary);
+  fs_.DeleteFile(pending.backup_temporary);
+  failures_.Add(pending.document,
+                MemoryFailure(failure) + KeepOlderBackup(pending));
 }
 
 bool BatchedUpdater::PlaceBackup(Pending* pending) {
@@ -280,26 +317,37 @@ bool BatchedUpdater::PlaceBackup(Pending* pending) {
          false);
     return false;
   }
+  if (status.ok() && older.exists && !older.isRegular && !older.isLink) {
+    Fail(*pending, "its backup " + pending->backup + " is not a file", false);
+    return false;
+  }
   if (status.ok() && older.exists) {
+    // Hidden beside the backup and named after it, so that it is never
+    // taken for a leftover temporary file: a run killed before the
+    // document is replaced leaves it there, not lost.
     pending->older_backup =
-        documentPath(FolderOf(pending->backup), NewTemporaryName());
-    status = fs_.RenameFile(pending->backup, pending->older_backup);
+        documentPath(FolderOf(pending->backup),
+                     "." + NameOf(pending->backup) + NewTemporaryName());
+    status = fs_.RenameToNewName(pending->backup, pending->older_backup);
     if (!status.ok()) pending->older_backup.clear();
   }
   ReplaceRequest request;
   request.target = pending->backup;
+  request.target_absent = true;  // an older backup stepped aside
   request.sync_folder = false;
+  std::string kept;
   if (status.ok()) {
     status = CommitTemporary(fs_, request, pending->backup_temporary);
-    if (!status.ok()) KeepOlderBackup(*pending);
+    if (!status.ok()) kept = KeepOlderBackup(*pending, /*placed=*/false);
   } else {
     fs_.DeleteFile(pending->backup_temporary);
   }
   if (!status.ok()) {
     fs_.DeleteFile(pending->document_temporary);
-    failures_.Add(pending->document, "the backup " + pending->backup +
-                                         " could not be made (" +
-                                         status.reason() + ")" + kUnchanged);
+    failures_.Add(pending->document,
+                  "the backup " + pending->backup + " could not be made (" +
+                      status.reason() + ")" +
+                      (kept.empty() ? std::string(kUnchanged) : kept));
     return false;
   }
   FileAttributes made;
@@ -311,12 +359,17 @@ bool BatchedUpdater::PlaceBackup(Pending* pending) {
   return true;
 }
 
-void BatchedUpdater::KeepOlderBackup(const Pending& pending) {
+std::string BatchedUpdater::KeepOlderBackup(const Pending& pending,
+                                            bool placed) {
   if (pending.older_backup.empty()) {
-    fs_.DeleteFile(pending.backup);
-  } else {
-    fs_.RenameFile(pending.older_backup, pending.backup);
+    if (placed) fs_.DeleteFile(pending.backup);
+    return kUnchanged;
   }
+  if (fs_.RenameFile(pending.older_backup, pending.backup).ok()) {
+    return "; the document is unchanged, and so is its backup.";
+  }
+  return "; the document is unchanged, and its older backup is kept as " +
+         pending.older_backup + ".";
 }
 
 bool BatchedUpdater::MadeInThisRun(const FileAttributes& backup) {
@@ -325,18 +378,11 @@ bool BatchedUpdater::MadeInThisRun(const FileAttributes& backup) {
 }
 
 void BatchedUpdater::Finish() {
-  // Left, they would only wait for the next run to clear them away.
-  for (const std::string& older : undeleted_) fs_.DeleteFile(older);
   // Until this flush a crash may bring back old content, but never a
   // broken one: the old content is still in the document or its backup.
-  locks_.SyncFileSystems(replaced_in_);
-}
-
-std::string MemoryFailure(const std::exception& failure) {
-  if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr) {
-    return "there is not enough memory to hold it";
-  }
-  return std::string("it could not be updated (") + failure.what() + ")";
+  // The older backups go only once the new documents are on disk.
+  if (!locks_.SyncFileSystems(replaced_in_).ok()) return;
+  for (const std::string& older : older_backups_) fs_.DeleteFile(older);
 }
 
 // After a run that changed documents: the window's idle state, with how

@@ -291,4 +291,42 @@ TEST(HostileTest, AnEmptyRecordNamesNoDocument) {
   EXPECT_EQ(folder.Contents(), (Files{{"a.htm", "dog\r\n"}, {"a.bac", "cat"}}));
 }
 
+TEST(HostileTest, AnOlderBackupOutlivesARunKilledBeforeItsDocument) {
+  TempFolder folder;
+  folder.Write({{"a.htm", "cat"}, {"a.bac", "older"}});
+  InChild([&] {
+    LoggingFileSystem fs;
+    fs.on_call = [](const std::string& entry) {
+      if (entry == "rename a.htm") ::_exit(0);  // killed right there
+    };
+    RecordingReporter reporter;
+    engine::UpdateRun(folder.path(), {{"a.htm", true}}, "cat", "dog", reporter,
+                      fs);
+    return 1;
+  });
+  // The next run in the folder clears leftovers away, not the undo point.
+  RecordingReporter reporter;
+  engine::UpdateRun(folder.path(), {{"a.htm", true}}, "cow", "dog", reporter);
+  std::size_t olders = 0;
+  for (const auto& [name, contents] : folder.Contents()) {
+    olders += contents == "older";
+  }
+  EXPECT_EQ(olders, 1u);
+  EXPECT_EQ(ReadFile(folder.file("a.htm")), "cat");
+}
+
+TEST(HostileTest, ARestoredDocumentMadeMeanwhileIsNotReplaced) {
+  TempFolder folder;
+  folder.Write({{"a.bac", "original"}});
+  LoggingFileSystem fs;
+  fs.on_call = [&](const std::string& entry) {
+    if (entry == "rename a.htm") WriteFile(folder.file("a.htm"), "theirs");
+  };
+  RecordingReporter reporter;
+  engine::RestoreRun("htm", folder.path(), {{"a.bac", true}}, reporter, fs);
+  EXPECT_EQ(folder.Contents(),
+            (Files{{"a.htm", "theirs"}, {"a.bac", "original"}}));
+  EXPECT_THAT(Messages(reporter), HasSubstr("another program"));
+}
+
 }  // namespace

@@ -102,10 +102,10 @@ class WritesMeanwhile : public engine::ForwardingFileSystem {
       : ForwardingFileSystem(engine::FileSystem::Default()),
         document_(std::move(document)),
         backup_(std::move(backup)) {}
-  engine::Status RenameFile(const std::string& from,
-                            const std::string& to) override {
+  engine::Status RenameToNewName(const std::string& from,
+                                 const std::string& to) override {
     if (to == backup_) WriteFile(document_, "saved by someone else");
-    return ForwardingFileSystem::RenameFile(from, to);
+    return ForwardingFileSystem::RenameToNewName(from, to);
   }
 
  private:

@@ -105,8 +105,9 @@ class LoggingFile : public engine::WritableFile {
       return LoggingFileSystem::Injected(path_);
     return file_->SetAttribute(name, value);
   }
-  void CopyAttributesFrom(const std::string& path) override {
-    file_->CopyAttributesFrom(path);
+  void CopyAttributesFrom(const std::string& path,
+                          const engine::FileAttributes& from) override {
+    file_->CopyAttributesFrom(path, from);
   }
   engine::Status Sync() override {
     return owner_.Fails("sync", path_) ? LoggingFileSystem::Injected(path_)

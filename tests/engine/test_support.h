@@ -99,6 +99,11 @@ class LoggingFileSystem : public engine::ForwardingFileSystem {
   Status RenameFile(const std::string& from, const std::string& to) override {
     return Fails("rename", to) ? Injected(to) : Forward().RenameFile(from, to);
   }
+  Status RenameToNewName(const std::string& from,
+                         const std::string& to) override {
+    return Fails("rename", to) ? Injected(to)
+                               : Forward().RenameToNewName(from, to);
+  }
   Status DeleteFile(const std::string& path) override {
     return Fails("delete", path) ? Injected(path) : Forward().DeleteFile(path);
   }
