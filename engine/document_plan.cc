@@ -22,7 +22,7 @@ constexpr std::size_t kNone = std::string_view::npos;
 
 // The new text and line ends written in one encoding, or why they can't be.
 struct Written {
-  std::string refusal, lf, crlf, new_text_lf, new_text_crlf;
+  std::string refusal, lf, crlf, cr, new_text_lf, new_text_crlf, new_text_cr;
 };
 
 bool IsAsciiState(std::string_view escape) {
@@ -121,6 +121,7 @@ Written DocumentPlanner::Impl::WrittenIn(std::string_view encoding) const {
   };
   encode("\n", &w.lf);
   encode("\r\n", &w.crlf);
+  encode("\r", &w.cr);
   // Line breaks in the new text take the end of the line they go into.
   std::string_view rest = new_text_;
   for (;;) {
@@ -140,9 +141,11 @@ Written DocumentPlanner::Impl::WrittenIn(std::string_view encoding) const {
     }
     w.new_text_lf += piece;
     w.new_text_crlf += piece;
+    w.new_text_cr += piece;
     if (stop == kNone) return w;
     w.new_text_lf += w.lf;
     w.new_text_crlf += w.crlf;
+    w.new_text_cr += w.cr;
     rest.remove_prefix(stop + (rest.compare(stop, 2, "\r\n") == 0 ? 2 : 1));
   }
 }
@@ -194,10 +197,15 @@ void DocumentPlanner::Impl::Write(LineFinder& finder,
     const Line line = lines.At(position);
     position = line.next;
     ++number;
-    const bool lf = line.ending == Ending::kLf ||
-                    (line.ending == Ending::kNone && previous == Ending::kLf);
+    // Every line keeps its own end (a last line without one stays so); line
+    // breaks in the new text take the line's style, or for a last line
+    // without an end the style of the line before it (CR LF when alone).
+    const Ending style = line.ending != Ending::kNone ? line.ending : previous;
     previous = line.ending;
-    const std::string_view ending = lf ? w.lf : w.crlf;
+    const std::string_view ending = body.substr(line.end, line.next - line.end);
+    const std::string& new_text = style == Ending::kLf   ? w.new_text_lf
+                                  : style == Ending::kCr ? w.new_text_cr
+                                                         : w.new_text_crlf;
     const std::string_view escape =
         search.iso2022() ? escapes.Before(body, line.start) : "";
     std::optional<TextMatch> match;
@@ -215,12 +223,8 @@ void DocumentPlanner::Impl::Write(LineFinder& finder,
     const std::string_view text =
         body.substr(line.start, line.end - line.start);
     if (!match) {
-      if (changed_only) continue;
-      if (line.ending == Ending::kLf || line.ending == Ending::kCrLf) {
+      if (!changed_only) {
         out.Append(body.substr(line.start, line.next - line.start));
-      } else {
-        out.Append(text);
-        out.Append(ending);
       }
       continue;
     }
@@ -245,7 +249,7 @@ void DocumentPlanner::Impl::Write(LineFinder& finder,
     if (search.iso2022() && !IsAsciiState(state_at(match->offset))) {
       out.Append("\x1B(B");
     }
-    out.Append(lf ? w.new_text_lf : w.new_text_crlf);
+    out.Append(new_text);
     if (search.iso2022() && !IsAsciiState(state_at(match_end))) {
       out.Append(state_at(match_end));
     }

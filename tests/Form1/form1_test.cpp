@@ -98,7 +98,7 @@ void Form1Test::typicalSessionFromTheStartToDone() {
   QCOMPARE(bar, 3);  // full while the message is open
   QCOMPARE(files(s.dir), "about.bac=" + kAbout +
                              " about.htm=The dog sat.\r\ndog and cat\r\n "
-                             "index.htm=cat\r\n news.asp=condogenate\r\n "
+                             "index.htm=cat\r\n news.asp=condogenate "
                              "news.bac=concatenate");
 
   // Done lasts through page changes and a refresh; the disabled button

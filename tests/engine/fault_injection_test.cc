@@ -55,7 +55,7 @@ struct Document {
 // four.htm is a link to four.real, so that links meet the faults too.
 const Document kDocuments[] = {
     {"one.htm", "cat one\r\nsecond cat\r\n", "dog one\r\nsecond dog\r\n"},
-    {"two.htm", "Cat two\rthird\nline CAT", "dog two\r\nthird\nline dog\n"},
+    {"two.htm", "Cat two\rthird\nline CAT", "dog two\rthird\nline dog"},
     {"three.asp", "three cat\r\n", "three dog\r\n", "older three"},
     {"plain.htm", "no match\r\n", "", "older plain"},
     {"four.htm", "four cat\r\n", "four dog\r\n"}};

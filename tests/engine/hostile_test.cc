@@ -133,7 +133,7 @@ void SwapTargetFolderAt(const std::string& step, int occurrence,
   EXPECT_EQ(TempFolder::ContentsOf(evil), (Files{{"x.htm", "her cat"}}));
   const Files now = TempFolder::ContentsOf(swapped ? real : target);
   ASSERT_EQ(now.size(), 1u);
-  EXPECT_TRUE(now.at("x.htm") == "cat" || now.at("x.htm") == "dog\r\n");
+  EXPECT_TRUE(now.at("x.htm") == "cat" || now.at("x.htm") == "dog");
 }
 
 TEST(HostileTest, ALinkTargetsFolderSwappedDuringTheRunLeadsNowhere) {
@@ -235,7 +235,7 @@ TEST(HostileTest, DocumentsTooLargeToHoldFailAloneWithoutAnAbort) {
   });
 
   ASSERT_TRUE(updated == 1 || updated == 2) << updated;
-  EXPECT_EQ(ReadFile(folder.file("a.htm")), "dog\r\n");
+  EXPECT_EQ(ReadFile(folder.file("a.htm")), "dog");
   const std::string big_now = ReadFile(folder.file("big.htm"));
   EXPECT_TRUE(big_now == big || big_now.size() == big.size()) << "half done";
   struct stat info;
@@ -270,7 +270,7 @@ TEST(HostileTest, ASecondNameOfAChangedFileIsNotCalledUnchanged) {
   EXPECT_EQ(engine::UpdateRun(folder.path(), {{"a.htm", true}, {"b.htm", true}},
                               "cat", "dog", reporter),
             1);
-  EXPECT_EQ(ReadFile(folder.file("b.htm")), "dog\r\n");
+  EXPECT_EQ(ReadFile(folder.file("b.htm")), "dog");
   const std::string messages = Messages(reporter);
   EXPECT_THAT(messages, HasSubstr("b.htm: it is the same file as"));
   EXPECT_THAT(messages, ::testing::Not(HasSubstr("b.htm is unchanged")));
@@ -288,7 +288,7 @@ TEST(HostileTest, AnEmptyRecordNamesNoDocument) {
   EXPECT_EQ(engine::UpdateRun(folder.path(), {{"a.htm", true}}, "cat", "dog",
                               reporter),
             1);
-  EXPECT_EQ(folder.Contents(), (Files{{"a.htm", "dog\r\n"}, {"a.bac", "cat"}}));
+  EXPECT_EQ(folder.Contents(), (Files{{"a.htm", "dog"}, {"a.bac", "cat"}}));
 }
 
 TEST(HostileTest, AnOlderBackupOutlivesARunKilledBeforeItsDocument) {

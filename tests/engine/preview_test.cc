@@ -168,7 +168,7 @@ class StopTest : public ::testing::Test {
 TEST_F(StopTest, UpdateEndsAfterTheDocumentItIsOn) {
   EXPECT_EQ(engine::UpdateRun(folder_.path(), {{"a.htm", true}, {"b.htm", true},
       {"c.htm", true}}, "cat", "dog", reporter_, fs_), 1);
-  EXPECT_EQ(folder_.Contents(), (Files{{"a.bac", "cat"}, {"a.htm", "dog\r\n"},
+  EXPECT_EQ(folder_.Contents(), (Files{{"a.bac", "cat"}, {"a.htm", "dog"},
       {"b.htm", "cat"}, {"c.htm", "cat"}}));
   EXPECT_THAT(reporter_.messages, ElementsAre("Stopped.|The update was "
       "stopped. Successfully updated 1 documents; the other documents are "

@@ -178,7 +178,7 @@ TEST(RestoreRunTest, AWholeSiteIsUpdatedAndRestoredFolderByFolder) {
                 HasSubstr(name + std::string(": its name leads out")));
   }
   EXPECT_EQ(ReadFile(root.file("site/products/widget.bac")), "Cat\n");
-  EXPECT_EQ(ReadFile(root.file("site/news/2019/a.asp")), "a dog\r\n");
+  EXPECT_EQ(ReadFile(root.file("site/news/2019/a.asp")), "a dog");
   other.reset();
 
   engine::RestoreRun("htm", site,
