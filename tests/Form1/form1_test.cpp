@@ -1,10 +1,15 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <QApplication>
+#include <QHash>
+#include <QImage>
 #include <QScopeGuard>
+#include <QStyleFactory>
 #include <QTest>
 #include <QTextBrowser>
 #include <algorithm>
+#include <cmath>
 
 #include "Form1/form1_test_support.h"
 #include "ui/browser/drive_list.h"
@@ -29,6 +34,29 @@ QString files(const QDir& folder) {
   return all.join(" ");
 }
 
+// WCAG's relative luminance and contrast ratio.
+double luminance(const QColor& colour) {
+  auto linear = [](double c) {
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+         0.0722 * linear(colour.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b) {
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The colour most of image shows: the background behind a caption.
+QColor commonest(const QImage& image) {
+  QHash<QRgb, int> counts;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y)];
+  }
+  return QColor(std::max_element(counts.begin(), counts.end()).key());
+}
+
 }  // namespace
 
 class Form1Test : public QObject {
@@ -44,6 +72,8 @@ class Form1Test : public QObject {
   void startsAtAFolderArgument_data();
   void startsAtAFolderArgument();
   void previewShowsWhatUpdateWouldDoAndWritesNothing();
+  void captionsReadOnWhatLiesBehindThem_data();
+  void captionsReadOnWhatLiesBehindThem();
 };
 
 void Form1Test::typicalSessionFromTheStartToDone() {
@@ -326,6 +356,44 @@ void Form1Test::previewShowsWhatUpdateWouldDoAndWritesNothing() {
            "2 replacements in 1 of 3 selected documents");
   QCOMPARE(files(s.dir), before);
   previews[0]->close();
+}
+
+void Form1Test::captionsReadOnWhatLiesBehindThem_data() {
+  QTest::addColumn<QPalette>("palette");
+  QPalette dark = QStyleFactory::create("Fusion")->standardPalette();
+  const QColor window(45, 45, 48), text(220, 220, 220);
+  for (auto role : {QPalette::Window, QPalette::Button, QPalette::Base,
+                    QPalette::AlternateBase}) {
+    dark.setColor(role, window);
+  }
+  for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+    dark.setColor(role, text);
+  dark.setColor(QPalette::Link, QColor(42, 130, 218));  // dark themes' blue
+  QTest::newRow("Fusion light")
+      << QStyleFactory::create("Fusion")->standardPalette();
+  QTest::newRow("Fusion dark") << dark;
+  QTest::newRow("system") << QApplication::palette();
+}
+
+void Form1Test::captionsReadOnWhatLiesBehindThem() {
+  QFETCH(QPalette, palette);
+  const QPalette before = QApplication::palette();
+  QStyle* const style = QStyleFactory::create("Fusion");
+  QApplication::setStyle(style);
+  QApplication::setPalette(palette);
+  auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+  MainWindow w;
+  w.tabs()->setCurrentIndex(3);
+  const QImage shot = w.form.grab().toImage();
+  for (const char* name : {"Label8", "Label9"}) {
+    QLabel* caption = w.get<QLabel>(name);
+    const QRect place(caption->mapTo(&w.form, QPoint(0, 0)), caption->size());
+    const QColor behind = commonest(shot.copy(place));
+    const QColor ink = caption->palette().color(QPalette::WindowText);
+    QVERIFY2(contrast(ink, behind) >= 4.5,
+             qPrintable(
+                 QString("%1: %2 on %3").arg(name, ink.name(), behind.name())));
+  }
 }
 
 QTEST_MAIN(Form1Test)

@@ -52,19 +52,35 @@ double contrast(const QColor& a, const QColor& b) {
   return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
+// What may lie behind the captions: the window, or the panel of the tab
+// they sit on, which styles such as Fusion draw a little lighter than the
+// buttons (as Fusion works it out).
+QList<QColor> backgrounds(const QPalette& palette) {
+  QColor button = palette.color(QPalette::Button);
+  const int lighter = 100 + std::max(1, (180 - qGray(button.rgb())) / 6);
+  QColor panel = button.lighter(lighter);
+  panel.setHsv(panel.hue(), panel.saturation() * 3 / 4, panel.value());
+  return {palette.color(QPalette::Window), button, panel.lighter(104)};
+}
+
 // The captions were blue on a light window.  The theme's link colour keeps
-// that look; where it is too faint on the theme's window (a dark theme that
-// keeps the light theme's blue), it is made lighter, or darker on a light
-// window, until it reads well, its hue kept.
+// that look; where it is too faint on what lies behind them (a dark theme
+// that keeps the light theme's blue), it is made lighter, or darker on a
+// light window, until it reads well on each of those, its hue kept.
 QColor captionColour(const QPalette& palette) {
   const QColor window = palette.color(QPalette::Window);
   const float towards = window.lightnessF() < 0.5 ? 0.05f : -0.05f;
   float hue, saturation, lightness;
   palette.color(QPalette::Link).getHslF(&hue, &saturation, &lightness);
+  const QList<QColor> behind = backgrounds(palette);
   for (int step = 0; step <= 20; ++step) {
     const QColor colour = QColor::fromHslF(
         hue, saturation, std::clamp(lightness + step * towards, 0.0f, 1.0f));
-    if (contrast(colour, window) >= 4.5) return colour;
+    if (std::all_of(behind.begin(), behind.end(), [&](const QColor& under) {
+          return contrast(colour, under) >= 4.5;
+        })) {
+      return colour;
+    }
   }
   return palette.color(QPalette::WindowText);
 }
