@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
 #include <QShortcut>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -33,7 +34,13 @@ PreviewWindow::PreviewWindow(QWidget* parent)
       model_(new PreviewModel(this)) {
   setObjectName("PreviewWindow");
   setWindowTitle(tr("Preview"));
-  resize(760, 520);
+  // Never larger than the screen's free area, whatever the scale factor,
+  // so that Close stays within reach.
+  QSize size(760, 520);
+  if (const QScreen* screen = this->screen()) {
+    size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+  }
+  resize(size);
 
   QFont summaryFont = summary_->font();
   summaryFont.setBold(true);
