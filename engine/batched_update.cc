@@ -163,7 +163,8 @@ int BatchedUpdater::Commit() {
     try {
       placed = PlaceBackup(&pending);
     } catch (const std::exception& failure) {
-      GiveUp(pending, failure);
+      // Whatever stands at the backup's name is left there.
+      GiveUp(pending, failure, /*placed=*/false);
     }
     if (!placed) continue;
     backed_up.push_back(&pending);
@@ -220,10 +221,10 @@ bool BatchedUpdater::ReplaceDocument(const Pending& pending,
 }
 
 void BatchedUpdater::GiveUp(const Pending& pending,
-                            const std::exception& failure) {
+                            const std::exception& failure, bool placed) {
   fs_.DeleteFile(pending.document_temporary);
   fs_.DeleteFile(pending.backup_temporary);
-  LeaveDocument(pending, MemoryFailure(failure));
+  LeaveDocument(pending, MemoryFailure(failure), placed);
 }
 
 bool BatchedUpdater::PlaceBackup(Pending* pending) {

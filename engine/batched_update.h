@@ -85,7 +85,8 @@ class BatchedUpdater {
   // the document named, when it is left as it was.
   bool ReplaceDocument(const Pending& pending, const Status& names_flushed);
   // Out of memory (or any exception) while a batch is put in place.
-  void GiveUp(const Pending& pending, const std::exception& failure);
+  void GiveUp(const Pending& pending, const std::exception& failure,
+              bool placed = true);
   // Takes folder for the run; false, with document named, when it can't.
   bool Lock(const std::string& document, const std::string& folder);
   // Whether backup is a file this run already made a backup: on a file

@@ -72,7 +72,9 @@ Status ReadAll(int fd, const std::string& path, const struct stat& info,
     if (got == 0) break;
     used += static_cast<std::size_t>(got);
     // A file that grows while it is read is held to what a run may hold.
-    if (used > static_cast<std::size_t>(LargestReadableDocument())) {
+    static const auto largest =
+        static_cast<std::size_t>(LargestReadableDocument());
+    if (used > largest) {
       contents->clear();
       return Status::Error(path, "it grew past what a run may hold");
     }

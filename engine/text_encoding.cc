@@ -222,6 +222,20 @@ std::string_view MetaEncoding(std::string_view b, std::size_t* p,
   return usable(name) ? name : std::string_view();
 }
 
+// Whether a "<meta" comes after from, before any "<body": most documents
+// that declare nothing in their first bytes declare nothing at all, and a
+// glance for the two tags costs far less than a prescan of the whole.
+bool MetaBeforeBody(std::string_view b, std::size_t from) {
+  for (std::size_t i = from; i < b.size(); ++i) {
+    const void* found = std::memchr(b.data() + i, '<', b.size() - i);
+    if (found == nullptr) return false;
+    i = static_cast<std::size_t>(static_cast<const char*>(found) - b.data());
+    if (StartsWithIgnoringCase(b, i, "<meta")) return true;
+    if (StartsWithIgnoringCase(b, i, "<body")) return false;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string_view EncodingForLabel(std::string_view label) {
@@ -298,7 +312,7 @@ SniffedEncoding SniffEncoding(std::string_view document,
   if (document.starts_with("\xFE\xFF")) return {"UTF-16BE", 2};
   std::string_view declared =
       PrescanForEncoding(document.substr(0, 1024), usable);
-  if (declared.empty() && document.size() > 1024) {
+  if (declared.empty() && MetaBeforeBody(document, 1024)) {
     declared = PrescanForEncoding(document, usable, /*until_body=*/true);
   }
   if (!declared.empty()) return {std::string(declared), 0};
