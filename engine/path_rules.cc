@@ -18,6 +18,25 @@ std::optional<std::string> ReplaceLastCharacters(std::string_view path,
   return result;
 }
 
+bool EndsWithIgnoringAsciiCase(std::string_view text, std::string_view end) {
+  if (text.size() < end.size()) return false;
+  text.remove_prefix(text.size() - end.size());
+  for (std::size_t i = 0; i < end.size(); ++i) {
+    const auto lower = [](char c) {
+      return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    if (lower(text[i]) != lower(end[i])) return false;
+  }
+  return true;
+}
+
+bool HasOriginalType(std::string_view path) {
+  for (const char* type : {".htm", ".asp", ".hts", ".mv", ".cfm"}) {
+    if (EndsWithIgnoringAsciiCase(path, type)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string documentPath(std::string_view folder, std::string_view name,
@@ -45,11 +64,25 @@ bool staysInFolder(std::string_view name, char separator) {
 }
 
 std::optional<std::string> backupPath(std::string_view documentPath) {
-  return ReplaceLastCharacters(documentPath, "bac");
+  if (HasOriginalType(documentPath)) {
+    return ReplaceLastCharacters(documentPath, "bac");
+  }
+  if (!BytesBeforeLastCharacters(documentPath, kReplacedCharacters)) {
+    return std::nullopt;
+  }
+  return std::string(documentPath) + ".bac";
 }
 
 std::optional<std::string> restoredPath(std::string_view backupPath,
                                         std::string_view typeText) {
+  if (!typeText.empty() && EndsWithIgnoringAsciiCase(backupPath, ".bac")) {
+    const std::string_view stem = backupPath.substr(0, backupPath.size() - 4);
+    if (stem.size() > typeText.size() &&
+        EndsWithIgnoringAsciiCase(stem, typeText) &&
+        stem[stem.size() - typeText.size() - 1] == '.') {
+      return std::string(stem);
+    }
+  }
   return ReplaceLastCharacters(backupPath, typeText);
 }
 

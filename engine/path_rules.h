@@ -25,12 +25,18 @@ std::string documentPath(std::string_view folder, std::string_view name,
 // part ("a//b"), a "." or ".." part, or a leading "/" would lead elsewhere.
 bool staysInFolder(std::string_view name, char separator = kSeparator);
 
-// The path without its last three characters, followed by "bac".
-// std::nullopt for a path of fewer than three characters.
+// For a document of the original types (.htm, .asp, .hts, .mv, .cfm, in
+// any letter case), the path without its last three characters followed by
+// "bac" (about.htm: about.bac); for any other, the whole path followed by
+// ".bac" (page.html: page.html.bac), so that no two documents of a folder
+// share a backup.  std::nullopt for a path of fewer than three characters.
 std::optional<std::string> backupPath(std::string_view documentPath);
 
-// The backup path without its last three characters, followed by typeText
-// unchanged.  std::nullopt for a path of fewer than three characters.
+// The document a backup goes back to as typeText: the backup path without
+// its ".bac" when what is left ends in "." and typeText (page.html.bac as
+// html: page.html), else without its last three characters, followed by
+// typeText unchanged.  std::nullopt for a path of fewer than three
+// characters.
 std::optional<std::string> restoredPath(std::string_view backupPath,
                                         std::string_view typeText);
 

@@ -13,9 +13,16 @@ bool RestoreCheck::Check(const std::string& backup, CheckedBackup* checked,
                          std::string* why) {
   c_ = checked;
   c_->backup = backup;
-  std::optional<std::string> target = restoredPath(backup, type_text_);
+  // The backup's folder is the run's before anything in it is looked at; a
+  // link's target's once the link is known.
+  if (!Lock(FolderOf(backup), why)) return false;
+  std::optional<std::string> target = type_text_.empty()
+                                          ? RecordedDocument(backup, why)
+                                          : restoredPath(backup, type_text_);
   if (!target) {
-    *why = "the name is too short to restore; the backup is kept.";
+    if (why->empty()) {
+      *why = "the name is too short to restore; the backup is kept.";
+    }
     return false;
   }
   c_->target = *target;
@@ -23,10 +30,7 @@ bool RestoreCheck::Check(const std::string& backup, CheckedBackup* checked,
     *why = "the type would copy the backup onto itself; the backup is kept.";
     return false;
   }
-  // The backup's folder is the run's before anything in it is looked at; a
-  // link's target's once the link is known.
-  if (!Lock(FolderOf(backup), why) || !Examine(backup, why) ||
-      !Lock(FolderOf(c_->real_target), why)) {
+  if (!Examine(backup, why) || !Lock(FolderOf(c_->real_target), why)) {
     return false;
   }
   // The document is claimed now, though written later with its batch.
@@ -46,6 +50,27 @@ bool RestoreCheck::Check(const std::string& backup, CheckedBackup* checked,
         NameOf(c_->target));
   }
   return true;
+}
+
+std::optional<std::string> RestoreCheck::RecordedDocument(
+    const std::string& backup, std::string* why) {
+  std::string recorded;
+  bool present = false;
+  Status status =
+      fs_.GetAttribute(backup, kDocumentRecordAttribute, &recorded, &present);
+  if (!status.ok()) {
+    *why = "it could not be examined (" + status.message() + ")" + kBothKept;
+    return std::nullopt;
+  }
+  // A record is a name in the backup's own folder, never a way out of it.
+  if (!present || recorded.empty() || !staysInFolder(recorded) ||
+      recorded.find('/') != std::string::npos) {
+    *why =
+        "it does not record the document it was made from; choose the type "
+        "that document had; the backup is kept.";
+    return std::nullopt;
+  }
+  return documentPath(FolderOf(backup), recorded);
 }
 
 void RestoreCheck::NoteRestored(const FileAttributes& restored) {

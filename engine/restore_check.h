@@ -9,6 +9,7 @@
 #ifndef VANTREL_ENGINE_RESTORE_CHECK_H_
 #define VANTREL_ENGINE_RESTORE_CHECK_H_
 
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -66,6 +67,10 @@ class RestoreCheck {
   // holds it.
   bool Lock(const std::string& folder, std::string* why);
   bool RecordAllows(const std::string& backup, std::string* why);
+  // The document backup records, in its folder; std::nullopt with *why
+  // set when it records none.
+  std::optional<std::string> RecordedDocument(const std::string& backup,
+                                              std::string* why);
   // The names of folder by CaseFoldKey, read at its first use.
   const NamesByKey& NamesIn(const std::string& folder);
 

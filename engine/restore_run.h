@@ -14,7 +14,8 @@
 namespace engine {
 
 // Restores the selected backups of folder as documents ending in typeText
-// and reports through reporter.  typeText "<Choose>" is refused with a
+// (an empty typeText: each as the document its record names, whatever its
+// type) and reports through reporter.  typeText "<Choose>" is refused with a
 // message and touches nothing; failed entries are told in one message.
 void RestoreRun(const std::string& typeText, const std::string& folder,
                 const Selection& entries, RunReporter& reporter,

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "engine/backup_record.h"
+#include "engine/locale_text.h"
 #include "engine/owners.h"
 #include "engine/path_rules.h"
 #include "engine/safe_replace.h"
@@ -138,8 +139,12 @@ bool UpdateCheck::NameAllows(CheckedDocument* checked, std::string* why) const {
     *why = "the name is too short to form a backup name";
     return false;
   }
-  if (checked->backup == checked->document) {
-    *why = "its name ends in \"bac\", so it would be its own backup";
+  // A backup taken for a document would get a backup of its own
+  // (about.bac.bac), and undo would no longer find it.
+  const std::optional<std::size_t> keep =
+      BytesBeforeLastCharacters(checked->document, 3);
+  if (keep && SameTextIgnoringCase(checked->document.substr(*keep), "bac")) {
+    *why = "its name ends in \"bac\", as backups' names do";
     return false;
   }
   return true;

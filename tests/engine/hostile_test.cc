@@ -248,13 +248,13 @@ TEST(HostileTest, DocumentsTooLargeToHoldFailAloneWithoutAnAbort) {
 // Refusals decided before anything is written: the files stay as they were.
 TEST(HostileTest, NamesThatCantBeChangedAloneAreRefused) {
   TempFolder folder;
-  folder.Write({{"a.htm", "cat"}, {"ab", "cat"}});
+  folder.Write({{"a.htm", "cat"}, {".mv", "cat"}});
   ASSERT_EQ(::link(folder.file("a.htm").c_str(), folder.file("b.htm").c_str()),
             0);
   const Files before = folder.Contents();
   RecordingReporter reporter;
   EXPECT_EQ(engine::UpdateRun(folder.path(),
-                              {{"a.htm", true}, {"ab", true}, {"b.htm", true}},
+                              {{"a.htm", true}, {".mv", true}, {"b.htm", true}},
                               "cat", "dog", reporter),
             0);
   EXPECT_EQ(folder.Contents(), before);

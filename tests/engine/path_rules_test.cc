@@ -40,8 +40,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "C:\\web\\index.bac", "C:\\web\\index.HTM", "HTM"},
         PathCase{"C:\\", "index.htm", '\\', "C:\\index.htm", "C:\\index.bac",
                  "C:\\index.HTM", "HTM"},
+        // Other types keep their whole name, and come back as it.
         PathCase{"C:\\web", "page.html", '\\', "C:\\web\\page.html",
-                 "C:\\web\\page.hbac", "C:\\web\\page.hHTM", "HTM"},
+                 "C:\\web\\page.html.bac", "C:\\web\\page.html", "HTML"},
+        PathCase{"C:\\web", "page.html", '\\', "C:\\web\\page.html",
+                 "C:\\web\\page.html.bac", "C:\\web\\page.html.HTM", "HTM"},
+        PathCase{"C:\\web", "INDEX.PHP", '\\', "C:\\web\\INDEX.PHP",
+                 "C:\\web\\INDEX.PHP.bac", "C:\\web\\INDEX.PHP", "php"},
         PathCase{"C:\\web", "x.mv", '\\', "C:\\web\\x.mv", "C:\\web\\xbac",
                  "C:\\web\\xMV", "MV"},
         PathCase{"C:\\web", "default.asp", '\\', "C:\\web\\default.asp",
@@ -50,9 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
         // which would name a file outside the folder.
         PathCase{"\\\\server\\web", "a.htm", '\\', "\\\\server\\web\\a.htm",
                  "\\\\server\\web\\a.bac", "\\\\server\\web\\a.htm", "htm"},
-        // A name shorter than three characters reaches into the folder.
-        PathCase{"C:\\web", "ab", '\\', "C:\\web\\ab", "C:\\webbac",
-                 "C:\\webHTM", "HTM"}));
+        PathCase{"C:\\web", "ab", '\\', "C:\\web\\ab", "C:\\web\\ab.bac",
+                 "C:\\web\\ab.HTM", "HTM"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Slashes, PathRulesTest,
@@ -66,21 +70,19 @@ INSTANTIATE_TEST_SUITE_P(
                  "/srv/web/about.bac", "/srv/web/about.", ""},
         PathCase{"/srv//web", "a.htm", '/', "/srv//web/a.htm",
                  "/srv//web/a.bac", "/srv//web/a.MV", "MV"},
-        // Characters, not bytes: é is two bytes in UTF-8 but one character.
-        PathCase{"/w", "a\xc3\xa9", '/', "/w/a\xc3\xa9", "/wbac", "/wMV", "MV"},
-        PathCase{"/w", "x.\xc3\xa9\xc3\xa9\xc3\xa9", '/',
-                 "/w/x.\xc3\xa9\xc3\xa9\xc3\xa9", "/w/x.bac", "/w/x.HTM",
-                 "HTM"},
-        // Bytes that are not UTF-8 count one character each.
-        PathCase{"/w", "x.\xff\xfe\xfd", '/', "/w/x.\xff\xfe\xfd", "/w/x.bac",
-                 "/w/x.htm", "htm"}));
+        // A type is any text, in any script.
+        PathCase{"/w", "a.H\xc3\xa9", '/', "/w/a.H\xc3\xa9",
+                 "/w/a.H\xc3\xa9.bac", "/w/a.H\xc3\xa9.MV", "MV"},
+        PathCase{"/w", "x.ASP", '/', "/w/x.ASP", "/w/x.bac", "/w/x.\xc3\xa9",
+                 "\xc3\xa9"}));
 
 TEST(PathRulesTest, RefusesPathsShorterThanThreeCharacters) {
   for (const char* path : {"", "a", "ab", "\xc3\xa9\xc3\xa9"}) {
     EXPECT_EQ(backupPath(path), std::nullopt) << path;
     EXPECT_EQ(restoredPath(path, "HTM"), std::nullopt) << path;
   }
-  EXPECT_EQ(backupPath("abc"), std::optional<std::string>("bac"));
+  EXPECT_EQ(backupPath("abc"), std::optional<std::string>("abc.bac"));
+  EXPECT_EQ(backupPath("a.mv"), std::optional<std::string>("abac"));
   EXPECT_EQ(restoredPath("bac", "MV"), std::optional<std::string>("MV"));
 }
 

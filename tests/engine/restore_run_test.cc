@@ -95,7 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
         RestoreCase{"LowerCase", "htm", {}, {{"page.htm", "original"}}, ""},
         RestoreCase{"Longer", "html", {}, {{"page.html", "original"}}, ""},
         RestoreCase{"TwoLetters", "MV", {}, {{"page.MV", "original"}}, ""},
-        RestoreCase{"Empty", "", {}, {{"page.", "original"}}, ""},
+        RestoreCase{"EmptyIsAsRecorded", "", {}, {{"page.bac", "original"}},
+            "does not record the document"},
         RestoreCase{"ChooseInOtherCase", "<choose>", {},
             {{"page.<choose>", "original"}}, ""},
         // Undo must replace the document it came from, whatever its case.
@@ -190,6 +191,40 @@ TEST(RestoreRunTest, AWholeSiteIsUpdatedAndRestoredFolderByFolder) {
   }
   EXPECT_EQ(reporter.messages.back(),
             "Complete.|1 archived files successfully restored.");
+}
+
+TEST(RestoreRunTest, AsRecordedPutsEveryTypeBackInOneRun) {
+  TempFolder folder;
+  folder.Write({{"a.htm", "cat"}, {"b.asp", "cat"}, {"page.html", "cat"}});
+  RecordingReporter reporter;
+  ASSERT_EQ(
+      engine::UpdateRun(folder.path(),
+                        {{"a.htm", true}, {"b.asp", true}, {"page.html", true}},
+                        "cat", "dog", reporter),
+      3);
+  std::string record;
+  bool present = false;
+  ASSERT_TRUE(engine::FileSystem::Default()
+                  .GetAttribute(folder.file("a.bac"),
+                                engine::kDocumentRecordAttribute, &record,
+                                &present)
+                  .ok());
+  if (!present) GTEST_SKIP() << "no extended attributes here";
+  folder.Write({{"n.bac", "no record"}});
+
+  engine::RestoreRun("", folder.path(),
+                     {{"a.bac", true},
+                      {"b.bac", true},
+                      {"n.bac", true},
+                      {"page.html.bac", true}},
+                     reporter);
+
+  EXPECT_EQ(folder.Contents(), (Files{{"a.htm", "cat"},
+                                      {"b.asp", "cat"},
+                                      {"n.bac", "no record"},
+                                      {"page.html", "cat"}}));
+  EXPECT_THAT(reporter.messages[reporter.messages.size() - 2],
+              HasSubstr("n.bac: it does not record the document"));
 }
 
 }  // namespace

@@ -199,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
             {{"about.asp", "asp dog"}, {"about.bac", "asp cat"},
              {"about.htm", "htm cat"}}, {"about.htm: its backup", kDone1}},
         DocumentCase{"OwnBackupName", {{"xbac", "cat"}}, {"xbac"}, "cat", 0,
-            {{"xbac", "cat"}}, {"its own backup"}},
+            {{"xbac", "cat"}}, {"as backups' names do"}},
         DocumentCase{"ReadOnlyKeepsItsOlderBackup",
             {{"locked.htm", "cat"}, {"locked.bac", "older"}},
             {"locked.htm"}, "cat", 0,
