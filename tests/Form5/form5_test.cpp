@@ -1,8 +1,11 @@
+#include <sys/xattr.h>
+
+#include <cstring>
 // The restore window: the refusal of "<Choose>", typed types and a restore
 // end to end on a temporary folder; and, beside the main window, one window
 // of each kind, a fresh start at every opening, and the closing order.
 
-#include "ui/Form5/form5.h"
+#include <sys/xattr.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,11 +19,13 @@
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QtTest>
+#include <cstring>
 #include <functional>
 
 #include "tests/Form1/form1_test_support.h"
 #include "tests/Form5/restore_test_support.h"
 #include "ui/Form1/form1.h"
+#include "ui/Form5/form5.h"
 #include "ui/browser/file_list.h"
 #include "ui/browser/folder_list.h"
 #include "ui/widgets/run_worker.h"
@@ -140,6 +145,32 @@ class Form5Test : public QObject {
     QCOMPARE(namesIn(here.path()), (QStringList{restored, "index.HTM"}));
     QCOMPARE(readFile(here.file(restored)), "the backup\r\nline two\n");
     QCOMPARE(readFile(here.file("index.HTM")), "document");
+  }
+
+  // Backups that record their documents come back in one run, whatever
+  // their types; "As recorded" is chosen for them.
+  void recordedBackupsGoBackAsRecorded() {
+    CurrentFolder here;
+    QVERIFY(here.ok());
+    for (const auto& [backup, document] : {std::pair{"about.bac", "about.asp"},
+                                           {"page.html.bac", "page.html"}}) {
+      QVERIFY(writeFile(here.file(backup), document));
+      if (::setxattr(here.file(backup).toLocal8Bit().constData(),
+                     "user.vantrel.document", document, std::strlen(document),
+                     0) != 0) {
+        QSKIP("no extended attributes here");
+      }
+    }
+    Form5 window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    Restore w{&window};
+    QCOMPARE(w.type->currentText(), QString("As recorded"));
+    w.select({"about.bac", "page.html.bac"});
+    QCOMPARE(w.pressRestore(),
+             QStringList{"Complete.|2 archived files successfully restored."});
+    QCOMPARE(namesIn(here.path()), (QStringList{"about.asp", "page.html"}));
+    QCOMPARE(readFile(here.file("page.html")), "page.html");
   }
 
   // A three-level site, updated and then restored from the windows with
@@ -299,7 +330,7 @@ class Form5Test : public QObject {
       Restore w{openWindow("Form5")};
       QCOMPARE(w.type->currentText(), QStringLiteral("<Choose>"));
       QCOMPARE(rows(w.type->model()),
-               (QStringList{"HTM", "ASP", "CFM", "HTS", "MV"}));
+               (QStringList{"As recorded", "HTM", "ASP", "CFM", "HTS", "MV"}));
       QCOMPARE(w.bar->value(), w.bar->minimum());
       QCOMPARE(w.files->path(), here.path());
       w.type->setCurrentIndex(2);

@@ -1,5 +1,7 @@
 #include "ui/Form5/form5.h"
 
+#include <sys/xattr.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -8,6 +10,8 @@
 #include <QShortcut>
 
 #include "data/images/vantrel_images.h"
+#include "engine/backup_record.h"
+#include "engine/path_rules.h"
 #include "engine/restore_run.h"
 #include "ui/browser/code_page.h"
 #include "ui/browser/drive_list.h"
@@ -25,6 +29,26 @@ constexpr QSize kClientSize(419, 394);
 
 // The text that means no type has been picked yet; the run refuses it.
 const char kChooseText[] = "<Choose>";
+// The first type: each backup goes back to the document it records.
+const char kAsRecorded[] = "As recorded";
+
+// Whether any of the first backups listed records its document; a few are
+// enough to tell a folder of this program's backups.
+bool BackupsRecordDocuments(const QString& folder,
+                            const engine::Selection& entries) {
+  const QByteArray base = ui::toPathBytes(folder);
+  std::size_t looked = 0;
+  for (const engine::Entry& entry : entries) {
+    if (++looked > 32) break;
+    const std::string path =
+        engine::documentPath(base.toStdString(), entry.name);
+    if (::getxattr(path.c_str(), engine::kDocumentRecordAttribute, nullptr,
+                   0) >= 0) {
+      return true;
+    }
+  }
+  return false;
+}
 
 QFont windowFont() {
   QFont font;
@@ -93,6 +117,7 @@ Form5::Form5(QWidget* parent)
 
   connect(Drive1, &DriveList::changed, this, &Form5::Drive1_Change);
   connect(Dir1, &FolderList::changed, this, &Form5::Dir1_Change);
+  connect(File1, &FileList::filled, this, &Form5::chooseTypeForBackups);
   connect(CheckSubfolders, &QCheckBox::toggled, File1,
           &FileList::setIncludeSubfolders);
   Drive1->follow(Dir1);
@@ -109,6 +134,7 @@ Form5::Form5(QWidget* parent)
           this, &QWidget::close);
 
   Form_Load();
+  chooseTypeForBackups();  // for the folder listed before the types were
   Drive1->setFocus();
 }
 
@@ -118,9 +144,9 @@ Form5::~Form5() {
 }
 
 void Form5::Form_Load() {
-  Combo1->addItems({QStringLiteral("HTM"), QStringLiteral("ASP"),
-                    QStringLiteral("CFM"), QStringLiteral("HTS"),
-                    QStringLiteral("MV")});
+  Combo1->addItems({QString::fromLatin1(kAsRecorded), QStringLiteral("HTM"),
+                    QStringLiteral("ASP"), QStringLiteral("CFM"),
+                    QStringLiteral("HTS"), QStringLiteral("MV")});
   Combo1->setCurrentIndex(-1);
   Combo1->setEditText(QString::fromLatin1(kChooseText));
 }
@@ -129,11 +155,26 @@ void Form5::Drive1_Change() { Dir1->setPath(Drive1->drive()); }
 
 void Form5::Dir1_Change() { File1->setPath(Dir1->path()); }
 
+void Form5::chooseTypeForBackups() {
+  const QString now = Combo1->currentText();
+  if (now != QLatin1String(kChooseText) && now != QLatin1String(kAsRecorded))
+    return;  // the user's own pick stays
+  if (BackupsRecordDocuments(Dir1->path(), File1->selection())) {
+    Combo1->setCurrentIndex(0);
+  } else {
+    Combo1->setCurrentIndex(-1);
+    Combo1->setEditText(QString::fromLatin1(kChooseText));
+  }
+}
+
 void Form5::openFolder(const QString& folder) { Dir1->setPath(folder); }
 
 void Form5::Command1_Click() {
   // The run works on what the window shows at the click.
-  const std::string type = Combo1->currentText().toStdString();
+  // "As recorded" is the run's empty type.
+  const std::string type = Combo1->currentText() == QLatin1String(kAsRecorded)
+                               ? std::string()
+                               : Combo1->currentText().toStdString();
   const std::string folder = ui::toPathBytes(Dir1->path()).toStdString();
   const engine::Selection entries = File1->selection();
   runner_->start([=](engine::RunReporter& reporter) {

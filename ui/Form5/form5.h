@@ -50,6 +50,9 @@ class Form5 : public QWidget, public engine::RunReporter {
   void Form_Load();
   void Drive1_Change();
   void Dir1_Change();
+  // Picks "As recorded" when the listed backups record their documents,
+  // unless the user has picked a type.
+  void chooseTypeForBackups();
   void Command1_Click();
   void Command2_Click();
   void runStarted();
