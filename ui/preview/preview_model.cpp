@@ -52,50 +52,58 @@ void PreviewModel::setPreview(std::shared_ptr<const engine::Preview> preview) {
   beginResetModel();
   preview_ =
       preview ? std::move(preview) : std::make_shared<const engine::Preview>();
-  firstRows_.assign(1, 0);
-  firstRows_.reserve(preview_->documents.size() + 1);
-  for (const engine::PreviewDocument& document : preview_->documents)
-    firstRows_.push_back(firstRows_.back() + rowsFor(document));
-  fetched_ = std::min(kBatchSize, totalRows());
+  rebuild();
   endResetModel();
 }
 
+void PreviewModel::setOnlyChanges(bool only) {
+  if (only == onlyChanges_) return;
+  beginResetModel();
+  onlyChanges_ = only;
+  rebuild();
+  endResetModel();
+}
+
+void PreviewModel::rebuild() {
+  const auto& documents = preview_->documents;
+  shown_.clear();
+  shownAt_.assign(documents.size(), -1);
+  firstRows_.assign(1, 0);
+  for (std::size_t i = 0; i < documents.size(); ++i) {
+    if (onlyChanges_ && documents[i].verdict != Verdict::kChanges) continue;
+    shownAt_[i] = static_cast<int>(shown_.size());
+    shown_.push_back(i);
+    firstRows_.push_back(firstRows_.back() + rowsFor(documents[i]));
+  }
+}
+
 int PreviewModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : fetched_;
-}
-
-bool PreviewModel::canFetchMore(const QModelIndex& parent) const {
-  return !parent.isValid() && fetched_ < totalRows();
-}
-
-void PreviewModel::fetchMore(const QModelIndex& parent) {
-  if (canFetchMore(parent)) fetchUpTo(fetched_);
-}
-
-void PreviewModel::fetchUpTo(int row) {
-  if (row < fetched_) return;
-  const int end = std::min(totalRows(), (row / kBatchSize + 1) * kBatchSize);
-  if (end <= fetched_) return;
-  beginInsertRows(QModelIndex(), fetched_, end - 1);
-  fetched_ = end;
-  endInsertRows();
+  return parent.isValid() ? 0 : totalRows();
 }
 
 std::size_t PreviewModel::documentAt(int row) const {
   const auto after =
       std::upper_bound(firstRows_.begin(), firstRows_.end() - 1, row);
-  return static_cast<std::size_t>(after - firstRows_.begin()) - 1;
+  return shown_[static_cast<std::size_t>(after - firstRows_.begin()) - 1];
+}
+
+int PreviewModel::firstRowOf(std::size_t document) const {
+  const int at = shownAt_[document];
+  return at < 0 ? -1 : firstRows_[static_cast<std::size_t>(at)];
 }
 
 int PreviewModel::rowsOf(std::size_t document) const {
-  return firstRows_[document + 1] - firstRows_[document];
+  const int at = shownAt_[document];
+  if (at < 0) return 0;
+  return firstRows_[static_cast<std::size_t>(at) + 1] -
+         firstRows_[static_cast<std::size_t>(at)];
 }
 
 QVariant PreviewModel::data(const QModelIndex& index, int role) const {
   if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return QVariant();
   const std::size_t number = documentAt(index.row());
   const engine::PreviewDocument& document = preview_->documents[number];
-  const int offset = index.row() - firstRows_[number];
+  const int offset = index.row() - firstRowOf(number);
   if (offset == 0) {
     switch (role) {
       case Qt::DisplayRole:

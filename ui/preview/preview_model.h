@@ -3,9 +3,10 @@
 // by one row saying why it stays as it is.  Every row is one line of text,
 // so the view can give them all the same height.
 //
-// A preview may hold hundreds of thousands of lines; the rows are handed to
-// the view in batches as it scrolls, and the text of a row is decoded only
-// when the row is asked for.
+// A preview may hold hundreds of thousands of lines; every row is there at
+// once (a row costs nothing until it is asked for, when its text is
+// decoded), so that the end is one key press away.  Documents that would
+// not change may be left out.
 
 #ifndef VANTREL_UI_PREVIEW_PREVIEW_MODEL_H_
 #define VANTREL_UI_PREVIEW_PREVIEW_MODEL_H_
@@ -32,37 +33,39 @@ class PreviewModel : public QAbstractListModel {
     SpanLengthRole,
   };
 
-  static constexpr int kBatchSize = 200;
-
   explicit PreviewModel(QObject* parent = nullptr);
 
-  // Replaces the preview; the first batch of rows is there at once, so that
-  // the view has something to paint before it asks for more.
+  // Replaces the preview.
   void setPreview(std::shared_ptr<const engine::Preview> preview);
   const engine::Preview& preview() const { return *preview_; }
+  // Whether only the documents that would change are listed (the default).
+  void setOnlyChanges(bool only);
+  bool onlyChanges() const { return onlyChanges_; }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
-  bool canFetchMore(const QModelIndex& parent) const override;
-  void fetchMore(const QModelIndex& parent) override;
 
-  // Rows of the whole preview, fetched or not, and where they are.
+  // The rows, and where each document's are: documents are numbered as in
+  // preview(); firstRowOf is -1 for a document left out.
   int totalRows() const { return firstRows_.back(); }
   std::size_t documentAt(int row) const;
-  int firstRowOf(std::size_t document) const { return firstRows_[document]; }
+  int firstRowOf(std::size_t document) const;
   int rowsOf(std::size_t document) const;
-  // Makes sure that row (and the rest of its batch) has been fetched.
-  void fetchUpTo(int row);
 
  private:
   QVariant lineData(const engine::PreviewLine& line, bool before,
                     int role) const;
 
+  // Lists the documents to show and where their rows start.
+  void rebuild();
+
   std::shared_ptr<const engine::Preview> preview_;
-  // firstRows_[d] is the row of document d's header; the last entry is the
-  // number of rows in all.
+  bool onlyChanges_ = true;
+  // The documents listed, in order; firstRows_[i] is the row of shown_[i]'s
+  // header, and the last entry the number of rows in all.
+  std::vector<std::size_t> shown_;
   std::vector<int> firstRows_;
-  int fetched_ = 0;
+  std::vector<int> shownAt_;  // per document: its place in shown_, or -1
 };
 
 #endif  // VANTREL_UI_PREVIEW_PREVIEW_MODEL_H_

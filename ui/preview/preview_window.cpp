@@ -1,5 +1,6 @@
 #include "ui/preview/preview_window.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -30,6 +31,7 @@ PreviewWindow::PreviewWindow(QWidget* parent)
     : QWidget(parent, Qt::Window),
       summary_(makeLabel(this, "PreviewSummary")),
       stoppedNote_(makeLabel(this, "PreviewStopped")),
+      onlyChanges_(new QCheckBox(tr("Show &only documents that change"), this)),
       view_(new QTreeView(this)),
       model_(new PreviewModel(this)) {
   setObjectName("PreviewWindow");
@@ -68,11 +70,23 @@ PreviewWindow::PreviewWindow(QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(summary_);
   layout->addWidget(stoppedNote_);
+  layout->addWidget(onlyChanges_);
   layout->addWidget(view_, 1);
   layout->addWidget(buttons);
 
+  onlyChanges_->setObjectName("CheckOnlyChanges");
+  onlyChanges_->setChecked(model_->onlyChanges());
+  connect(onlyChanges_, &QCheckBox::toggled, this, [this](bool only) {
+    keepingPlace([this, only] { model_->setOnlyChanges(only); });
+  });
   connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
   connect(escape, &QShortcut::activated, this, &QWidget::close);
+  // The end of the longest preview is one key press away, wherever the
+  // focus is.
+  connect(new QShortcut(QKeySequence::MoveToEndOfDocument, this),
+          &QShortcut::activated, view_, &QTreeView::scrollToBottom);
+  connect(new QShortcut(QKeySequence::MoveToStartOfDocument, this),
+          &QShortcut::activated, view_, &QTreeView::scrollToTop);
 
   showSummary(model_->preview());
 }
@@ -87,8 +101,14 @@ void PreviewWindow::showPreview(engine::Preview&& preview) {
 
 void PreviewWindow::replacePreview(
     std::shared_ptr<const engine::Preview> preview) {
-  // A refreshed preview usually lists the same documents: the one the user
-  // was reading stays at the top, as far into it as before.
+  // A refreshed preview usually lists the same documents.
+  keepingPlace([&] {
+    model_->setPreview(std::move(preview));
+    showSummary(model_->preview());
+  });
+}
+
+void PreviewWindow::keepingPlace(const std::function<void()>& change) {
   const int topRow = view_->indexAt(QPoint(0, 0)).row();
   std::string topName;
   int intoDocument = 0;
@@ -98,8 +118,7 @@ void PreviewWindow::replacePreview(
     intoDocument = topRow - model_->firstRowOf(document);
   }
 
-  model_->setPreview(std::move(preview));
-  showSummary(model_->preview());
+  change();
 
   if (topRow <= 0 || model_->totalRows() == 0) return;
   const auto& documents = model_->preview().documents;
@@ -109,10 +128,11 @@ void PreviewWindow::replacePreview(
   int row = std::min(topRow, model_->totalRows() - 1);
   if (found != documents.end()) {
     const auto document = static_cast<std::size_t>(found - documents.begin());
-    row = model_->firstRowOf(document) +
-          std::min(intoDocument, model_->rowsOf(document) - 1);
+    if (model_->firstRowOf(document) >= 0) {
+      row = model_->firstRowOf(document) +
+            std::min(intoDocument, model_->rowsOf(document) - 1);
+    }
   }
-  model_->fetchUpTo(row);
   view_->scrollTo(model_->index(row), QAbstractItemView::PositionAtTop);
 }
 

@@ -1,6 +1,8 @@
 // A window beside the main one that shows what an update would do: one line
-// with the totals, then every selected document in list order with its
-// changed lines before and after, or the reason it would stay as it is.
+// with the totals, then the documents that would change in list order with
+// their changed lines before and after, or, with "Show only documents that
+// change" unticked, every selected document, each left one with the reason
+// it would stay as it is.
 //
 // It only shows a preview that it is given; working one out is up to the
 // caller, who may hand it a fresh one at any time.  Whether the window is
@@ -10,10 +12,12 @@
 #define VANTREL_UI_PREVIEW_PREVIEW_WINDOW_H_
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "engine/preview.h"
 
+class QCheckBox;
 class QLabel;
 class QTreeView;
 class PreviewModel;
@@ -31,10 +35,14 @@ class PreviewWindow : public QWidget {
 
  private:
   void replacePreview(std::shared_ptr<const engine::Preview> preview);
+  // Changes what the model holds, keeping the document at the top of the
+  // list there, as far into it as before, when it is still listed.
+  void keepingPlace(const std::function<void()>& change);
   void showSummary(const engine::Preview& preview);
 
   QLabel* summary_;
   QLabel* stoppedNote_;
+  QCheckBox* onlyChanges_;
   QTreeView* view_;
   PreviewModel* model_;
 };
