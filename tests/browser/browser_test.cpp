@@ -49,13 +49,21 @@ void BrowserTest::patternMatchesWholeNamesIgnoringCase_data() {
   QTest::addColumn<QString>("pattern");
   QTest::addColumn<QString>("name");
   QTest::addColumn<bool>("kept");
+  QTest::addColumn<bool>("leaveOutBackups");
   auto row = [](const char* tag, const QString& pattern, const char* name,
-                bool kept) {
-    QTest::newRow(tag) << pattern << QString(name) << kept;
+                bool kept, bool leaveOutBackups = false) {
+    QTest::newRow(tag) << pattern << QString(name) << kept << leaveOutBackups;
   };
   row("upper case name", kDocuments, "INDEX.HTM", true);
   row("longer extension", kDocuments, "page.html", false);
-  row("question mark is literal", "?.htm", "a.htm", false);
+  row("question mark takes one", "?.htm", "a.htm", true);
+  row("question mark takes no more", "?.htm", "ab.htm", false);
+  row("question mark takes no less", "a?.htm", "a.htm", false);
+  row("question mark after star", "*.p?p", "index.php", true);
+  row("backup kept when asked", "*.bac", "y.bac", true);
+  row("backup left out", "*", "x.html.bac", false, true);
+  row("backup in capitals left out", "*.BAC", "Y.BAC", false, true);
+  row("only the end counts", "*", "bac.htm", true, true);
   row("star backtracks", "a*b*c", "aXbYbZc", true);
   row("non-ASCII letters", "été*", "ÉTÉ.htm", true);
   row("empty pattern part", ";;*.htm;", "a.htm", true);
@@ -65,7 +73,10 @@ void BrowserTest::patternMatchesWholeNamesIgnoringCase() {
   QFETCH(QString, pattern);
   QFETCH(QString, name);
   QFETCH(bool, kept);
-  QCOMPARE(browser::NamePattern(pattern).matches(name), kept);
+  QFETCH(bool, leaveOutBackups);
+  const auto backups =
+      leaveOutBackups ? browser::Backups::kLeftOut : browser::Backups::kKept;
+  QCOMPARE(browser::NamePattern(pattern, backups).matches(name), kept);
 }
 
 void BrowserTest::fileListFollowsTheFolderAndExtendsSelections() {

@@ -10,6 +10,7 @@
 
 #include "data/images/vantrel_images.h"
 #include "engine/update_run.h"
+#include "ui/Form1/file_types_box.h"
 #include "ui/Form1/index_tab.h"
 #include "ui/Form1/login_name.h"
 #include "ui/Form1/wizard_layout.h"
@@ -243,6 +244,7 @@ void Form1::setUpFocusOrder() {
                                  introduction_->picture(),
                                  selectFiles_->folders(),
                                  selectFiles_->drives(),
+                                 selectFiles_->types(),
                                  selectFiles_->files(),
                                  selectFiles_->subfolders(),
                                  change_->searchText(),

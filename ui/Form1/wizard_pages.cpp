@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "data/images/vantrel_images.h"
+#include "ui/Form1/file_types_box.h"
 #include "ui/Form1/wizard_layout.h"
 #include "ui/browser/drive_list.h"
 #include "ui/browser/file_list.h"
@@ -127,9 +128,20 @@ SelectFilesFrame::SelectFilesFrame(QWidget* parent) : QGroupBox(parent) {
            QStringLiteral("To begin, simply select the web documents you wish "
                           "to modify. Vantrel can update a single document, "
                           "or an entire website !"));
-  files_ = new FileList(QStringLiteral("*.htm;*.asp;*.hts;*.mv;*.cfm"), this);
+  // Between the text above and the list, which gave up a little height.
+  types_ = new FileTypesBox(this);
+  types_->setObjectName(QStringLiteral("ComboTypes"));
+  types_->setGeometry(twips(4260, 990, 3075, 315));
+  auto* typesLabel = new QLabel(tr("File &types"), this);
+  typesLabel->setObjectName(QStringLiteral("LabelTypes"));
+  typesLabel->setGeometry(twips(3240, 1020, 975, 255));
+  typesLabel->setBuddy(types_);
+  // The engine refuses a document named like a backup, so listing one
+  // would only offer a choice that fails.
+  files_ = new FileList(types_->patterns(), this, browser::Backups::kLeftOut);
   files_->setObjectName(QStringLiteral("File1"));
-  files_->setGeometry(twips(3240, 1275, 4095, 1740));
+  files_->setGeometry(twips(3240, 1350, 4095, 1665));
+  connect(types_, &FileTypesBox::patternsChosen, files_, &FileList::setPattern);
   subfolders_ = new QCheckBox(tr("Include sub&folders"), this);
   subfolders_->setObjectName(QStringLiteral("CheckSubfolders"));
   subfolders_->setGeometry(twips(3240, 3060, 4095, 255));
@@ -139,6 +151,9 @@ SelectFilesFrame::SelectFilesFrame(QWidget* parent) : QGroupBox(parent) {
   drives_->setToolTip(tr("Select the drive you wish to explore."));
   folders_->setToolTip(
       tr("Select the Directory where your web documents are stored."));
+  types_->setToolTip(
+      tr("Choose which files are listed, or type patterns such as "
+         "\"*.htm;*.p?p\"."));
   subfolders_->setToolTip(
       tr("List the documents of every folder below this one too, to update "
          "a whole site at once."));

@@ -8,6 +8,7 @@
 
 class DriveList;
 class FileList;
+class FileTypesBox;
 class FolderList;
 class QCheckBox;
 class QLabel;
@@ -36,11 +37,13 @@ class SelectFilesFrame : public QGroupBox {
   DriveList* drives() const { return drives_; }
   FolderList* folders() const { return folders_; }
   FileList* files() const { return files_; }
+  FileTypesBox* types() const { return types_; }
   QCheckBox* subfolders() const { return subfolders_; }
 
  private:
   FolderList* folders_;
   DriveList* drives_;
+  FileTypesBox* types_;
   FileList* files_;
   QCheckBox* subfolders_;
 };

@@ -33,10 +33,12 @@ class FileListModel : public QAbstractListModel {
   std::vector<browser::FolderEntry> entries_;
 };
 
-FileList::FileList(const QString& pattern, QWidget* parent)
+FileList::FileList(const QString& pattern, QWidget* parent,
+                   browser::Backups backups)
     : QListView(parent),
       pattern_(pattern),
-      matcher_(pattern),
+      backups_(backups),
+      matcher_(pattern, backups),
       path_(browser::startFolder()),
       model_(new FileListModel(this)) {
   setModel(model_);
@@ -49,6 +51,12 @@ FileList::FileList(const QString& pattern, QWidget* parent)
 FileList::~FileList() = default;
 
 QString FileList::pattern() const { return pattern_; }
+
+void FileList::setPattern(const QString& pattern) {
+  pattern_ = pattern;
+  matcher_ = browser::NamePattern(pattern, backups_);
+  fill();
+}
 
 QString FileList::path() const { return path_; }
 

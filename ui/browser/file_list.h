@@ -23,11 +23,16 @@ class FileList : public QListView {
 
  public:
   // pattern: wildcard patterns separated by semicolons, such as
-  // "*.htm;*.asp".  Starts listing the process's current folder.
-  explicit FileList(const QString& pattern, QWidget* parent = nullptr);
+  // "*.htm;*.asp".  backups: whether names ending in "bac" may be listed.
+  // Starts listing the process's current folder.
+  explicit FileList(const QString& pattern, QWidget* parent = nullptr,
+                    browser::Backups backups = browser::Backups::kKept);
   ~FileList() override;
 
   QString pattern() const;
+  // Lists the folder again with other patterns; nothing is selected
+  // afterwards.
+  void setPattern(const QString& pattern);
 
   // The listed folder.  Setting it fills the list again.
   QString path() const;
@@ -62,6 +67,7 @@ class FileList : public QListView {
   void fill();
 
   QString pattern_;
+  browser::Backups backups_;
   browser::NamePattern matcher_;
   QString path_;
   bool includeSubfolders_ = false;

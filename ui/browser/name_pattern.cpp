@@ -3,7 +3,7 @@
 namespace browser {
 namespace {
 
-// Star-only wildcard match.  On a mismatch after a star, the star takes one
+// On a mismatch after a star, the star takes one
 // more character; that is enough, since a later star can always take over
 // whatever an earlier one would have needed.
 bool wildcardMatch(QStringView pattern, QStringView name) {
@@ -12,7 +12,8 @@ bool wildcardMatch(QStringView pattern, QStringView name) {
     if (p < pattern.size() && pattern[p] == u'*') {
       star = p++;
       resume = n;
-    } else if (p < pattern.size() && pattern[p] == name[n]) {
+    } else if (p < pattern.size() &&
+               (pattern[p] == u'?' || pattern[p] == name[n])) {
       ++p;
       ++n;
     } else if (star >= 0) {
@@ -28,13 +29,15 @@ bool wildcardMatch(QStringView pattern, QStringView name) {
 
 }  // namespace
 
-NamePattern::NamePattern(const QString& patterns) {
+NamePattern::NamePattern(const QString& patterns, Backups backups)
+    : backups_(backups) {
   for (const QString& part : patterns.split(u';', Qt::SkipEmptyParts))
     folded_.push_back(part.toCaseFolded());
 }
 
 bool NamePattern::matches(const QString& name) const {
   const QString folded = name.toCaseFolded();
+  if (backups_ == Backups::kLeftOut && folded.endsWith(u"bac")) return false;
   for (const QString& pattern : folded_) {
     if (wildcardMatch(pattern, folded)) return true;
   }
