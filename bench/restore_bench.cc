@@ -21,29 +21,15 @@ namespace {
 
 // Keeps the last message, since that is the only account of the run's
 // outcome that RestoreRun gives.
-class MessagesOnlyReporter : public engine::RunReporter {
- public:
-  void showWorkingOn(const std::string&) override {}
-  void showOperation(const std::string&) override {}
-  void setProgressRange(int, int) override {}
-  void setProgressValue(int) override {}
-  void showMessage(const std::string& prompt,
-                   const std::string& title) override {
-    std::cerr << title << ": " << prompt << "\n";
-    last_prompt_ = prompt;
-    last_title_ = title;
+// Prints what the run left, as a window would name it.
+void PrintLeft(const engine::RunOutcome& outcome) {
+  if (!outcome.problem.empty()) std::cerr << outcome.problem << "\n";
+  for (const engine::DocumentOutcome& document : outcome.documents) {
+    if (!document.why.empty()) {
+      std::cerr << document.path << ": " << document.why << "\n";
+    }
   }
-  void disableUpdate() override {}
-  void refreshList() override {}
-
-  bool ClosedWith(const std::string& prompt, const std::string& title) const {
-    return last_prompt_ == prompt && last_title_ == title;
-  }
-
- private:
-  std::string last_prompt_;
-  std::string last_title_;
-};
+}
 
 }  // namespace
 
@@ -68,9 +54,10 @@ int main(int argc, char** argv) {
   std::sort(entries.begin(), entries.end(),
             [](const auto& a, const auto& b) { return a.name < b.name; });
 
-  MessagesOnlyReporter reporter;
+  engine::SilentReporter reporter;
   const auto start = std::chrono::steady_clock::now();
-  engine::RestoreRun(argv[2], folder, entries, reporter);
+  const engine::RunOutcome outcome =
+      engine::RestoreRun(argv[2], folder, entries, reporter);
   const std::chrono::duration<double> seconds =
       std::chrono::steady_clock::now() - start;
 
@@ -78,7 +65,6 @@ int main(int argc, char** argv) {
   getrusage(RUSAGE_SELF, &usage);
   std::printf("backups %zu seconds %.3f maxrss_kib %ld\n", entries.size(),
               seconds.count(), usage.ru_maxrss);
-  const std::string closing =
-      std::to_string(entries.size()) + " archived files successfully restored.";
-  return reporter.ClosedWith(closing, "Complete.") ? 0 : 1;
+  PrintLeft(outcome);
+  return outcome.Count(engine::Verdict::kChanged) == entries.size() ? 0 : 1;
 }

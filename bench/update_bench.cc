@@ -23,19 +23,15 @@
 
 namespace {
 
-class MessagesOnlyReporter : public engine::RunReporter {
- public:
-  void showWorkingOn(const std::string&) override {}
-  void showOperation(const std::string&) override {}
-  void setProgressRange(int, int) override {}
-  void setProgressValue(int) override {}
-  void showMessage(const std::string& prompt,
-                   const std::string& title) override {
-    std::cerr << title << ": " << prompt << "\n";
+// Prints what the run left, as a window would name it.
+void PrintLeft(const engine::RunOutcome& outcome) {
+  if (!outcome.problem.empty()) std::cerr << outcome.problem << "\n";
+  for (const engine::DocumentOutcome& document : outcome.documents) {
+    if (!document.why.empty()) {
+      std::cerr << document.path << ": " << document.why << "\n";
+    }
   }
-  void disableUpdate() override {}
-  void refreshList() override {}
-};
+}
 
 }  // namespace
 
@@ -62,7 +58,7 @@ int main(int argc, char** argv) {
   std::sort(entries.begin(), entries.end(),
             [](const auto& a, const auto& b) { return a.name < b.name; });
 
-  MessagesOnlyReporter reporter;
+  engine::SilentReporter reporter;
   // Never freed: a window keeps its preview until it is closed, and the
   // half a million lines of a large preview would time the allocator's
   // freeing, not the preview.
@@ -73,7 +69,11 @@ int main(int argc, char** argv) {
     engine::PreviewRun(folder, entries, argv[2], argv[3], &foreseen);
     updated = static_cast<std::int32_t>(foreseen.changed_documents);
   } else {
-    updated = engine::UpdateRun(folder, entries, argv[2], argv[3], reporter);
+    const engine::RunOutcome outcome =
+        engine::UpdateRun(folder, entries, argv[2], argv[3], reporter);
+    updated =
+        static_cast<std::int32_t>(outcome.Count(engine::Verdict::kChanged));
+    PrintLeft(outcome);
   }
   const std::chrono::duration<double> seconds =
       std::chrono::steady_clock::now() - start;

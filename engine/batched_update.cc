@@ -44,6 +44,29 @@ ReplaceRequest DocumentRequest(const std::string& target,
 
 }  // namespace
 
+Reason MemoryReason(const std::exception& failure) {
+  return dynamic_cast<const std::bad_alloc*>(&failure) != nullptr
+             ? Reason::kMemory
+             : Reason::kWrite;
+}
+
+Reason RefusalReason(ExamineStep step) {
+  switch (step) {
+    case ExamineStep::kName:
+      return Reason::kName;
+    case ExamineStep::kSameFile:
+      return Reason::kSameFile;
+    case ExamineStep::kContents:
+      return Reason::kContent;
+    case ExamineStep::kBackup:
+      return Reason::kBackup;
+    case ExamineStep::kAttributes:
+    case ExamineStep::kNone:
+      break;
+  }
+  return Reason::kNotAllowed;
+}
+
 std::string MemoryFailure(const std::exception& failure) {
   if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr) {
     return "there is not enough memory to hold it";
@@ -55,11 +78,10 @@ bool BatchedUpdater::Full() const {
   return pending_.size() >= kBatchDocuments || pending_bytes_ >= kBatchBytes;
 }
 
-bool BatchedUpdater::Lock(const std::string& document,
-                          const std::string& folder) {
+bool BatchedUpdater::Lock(std::size_t index, const std::string& folder) {
   Status locked = locks_.Take(folder);
   if (locked.ok()) return true;
-  failures_.Add(document,
+  Left(index, Verdict::kRefused, Reason::kLocked,
                 (locked.code() == Status::kBusy
                      ? "another update or restore is working in " + folder
                      : "the folder " + folder + " could not be locked (" +
@@ -68,53 +90,62 @@ bool BatchedUpdater::Lock(const std::string& document,
   return false;
 }
 
-Outcome BatchedUpdater::Prepare(const std::string& document) {
+Outcome BatchedUpdater::Prepare(std::size_t index) {
+  const std::string& document = outcome_.documents[index].path;
   reporter_.showWorkingOn(document);
-  reporter_.showOperation("Scanning...");
+  reporter_.showStep(RunStep::kScanning);
   // Every folder this run writes in is its own until the run ends, and the
   // checks look at a folder only once it is: the document's own folder
   // (where its backup goes) first, a link's target's after.
   std::string why;
   if (!check_.InFolder(document, &why)) {
-    failures_.Add(document, why + kUnchanged);
+    Left(index, Verdict::kRefused, Reason::kName, why + kUnchanged);
     return Outcome::kFailed;
   }
-  if (!Lock(document, FolderOf(document))) return Outcome::kFailed;
+  if (!Lock(index, FolderOf(document))) return Outcome::kFailed;
   switch (check_.Check(document, &checked_, &why)) {
     case CheckResult::kTextNotFound:
+      outcome_.documents[index].verdict = Verdict::kTextNotFound;
       return Outcome::kTextNotFound;
     case CheckResult::kStopped:
       return Outcome::kStopped;
     case CheckResult::kRefused:
-      failures_.Add(document,
-                    why + (checked_.changed_through != nullptr
-                               ? "; it is changed once, through that name."
-                               : kUnchanged));
+      Left(index, Verdict::kRefused, RefusalReason(checked_.refused_at),
+           why + (checked_.changed_through != nullptr
+                      ? "; it is changed once, through that name."
+                      : kUnchanged));
       return Outcome::kFailed;
     case CheckResult::kWillChange:
       break;
   }
-  if (!Lock(document, FolderOf(checked_.target))) return Outcome::kFailed;
-  Pending pending{
-      document, checked_.backup, checked_.target, checked_.attributes, "", ""};
+  if (!Lock(index, FolderOf(checked_.target))) return Outcome::kFailed;
+  Pending pending{index,
+                  checked_.plan.replacements,
+                  document,
+                  checked_.backup,
+                  checked_.target,
+                  checked_.attributes,
+                  "",
+                  ""};
   Status status =
       WriteTemporary(fs_, BackupRequest(checked_), &pending.backup_temporary);
   if (!status.ok()) {
-    failures_.Add(document, "the backup " + checked_.backup +
-                                " could not be made (" + status.reason() + ")" +
-                                kUnchanged);
+    Left(index, Verdict::kFailed, Reason::kBackup,
+         "the backup " + checked_.backup + " could not be made (" +
+             status.reason() + ")" + kUnchanged);
     return Outcome::kFailed;
   }
-  reporter_.showOperation("Performing Backup...");
-  reporter_.showOperation("Updating...");
+  reporter_.showStep(RunStep::kBackingUp);
+  reporter_.showStep(RunStep::kUpdating);
   status = WriteTemporary(fs_,
                           DocumentRequest(checked_.target, checked_.attributes,
                                           checked_.plan.content),
                           &pending.document_temporary);
   if (!status.ok()) {
     fs_.DeleteFile(pending.backup_temporary);
-    failures_.Add(document, "the document could not be written (" +
-                                status.reason() + ")" + kUnchanged);
+    Left(index, Verdict::kFailed, Reason::kWrite,
+         "the document could not be written (" + status.reason() + ")" +
+             kUnchanged);
     return Outcome::kFailed;
   }
   pending_bytes_ += checked_.contents.size() + checked_.plan.content.size();
@@ -122,11 +153,11 @@ Outcome BatchedUpdater::Prepare(const std::string& document) {
   return Outcome::kWritten;
 }
 
-void BatchedUpdater::Fail(const Pending& pending, const std::string& why,
-                          bool backup_in_place) {
+void BatchedUpdater::Fail(const Pending& pending, Reason reason,
+                          const std::string& why, bool backup_in_place) {
   if (!backup_in_place) fs_.DeleteFile(pending.backup_temporary);
   fs_.DeleteFile(pending.document_temporary);
-  failures_.Add(pending.document,
+  Left(pending.index, Verdict::kFailed, reason,
                 why + (backup_in_place ? "; it is unchanged, with its backup " +
                                              pending.backup + " beside it."
                                        : std::string(kUnchanged)));
@@ -144,7 +175,7 @@ int BatchedUpdater::Commit() {
   Status flushed = locks_.SyncFileSystems(folders);
   if (!flushed.ok()) {
     for (const Pending& pending : batch) {
-      Fail(pending,
+      Fail(pending, Reason::kWrite,
            "the new files could not be flushed to disk (" + flushed.reason() +
                ")",
            false);
@@ -189,23 +220,25 @@ bool BatchedUpdater::ReplaceDocument(const Pending& pending,
                                      const Status& names_flushed) {
   if (!names_flushed.ok()) {
     fs_.DeleteFile(pending.document_temporary);
-    LeaveDocument(pending, "its backup " + pending.backup +
-                               " could not be flushed to disk");
+    LeaveDocument(pending, Reason::kWrite,
+                  "its backup " + pending.backup +
+                      " could not be flushed to disk");
     return false;
   }
   Status status = CommitTemporary(
       fs_, DocumentRequest(pending.target, pending.attributes, ""),
       pending.document_temporary);
   if (status.code() == Status::kChanged) {
-    LeaveDocument(pending,
+    LeaveDocument(pending, Reason::kChanged,
                   "another program changed it during the update; it is as "
                   "that program saved it",
                   /*placed=*/true, /*changed_by_other=*/true);
     return false;
   }
   if (!status.ok()) {
-    LeaveDocument(pending, "the document could not be replaced (" +
-                               status.reason() + ")");
+    LeaveDocument(pending, Reason::kWrite,
+                  "the document could not be replaced (" + status.reason() +
+                      ")");
     return false;
   }
   if (!pending.older_backup.empty()) {
@@ -217,6 +250,9 @@ bool BatchedUpdater::ReplaceDocument(const Pending& pending,
     check_.NoteReplaced(pending.document, replaced);
   }
   replaced_in_.insert(FolderOf(pending.target));
+  DocumentOutcome& done = outcome_.documents[pending.index];
+  done.verdict = Verdict::kChanged;
+  done.replacements = pending.replacements;
   return true;
 }
 
@@ -224,21 +260,23 @@ void BatchedUpdater::GiveUp(const Pending& pending,
                             const std::exception& failure, bool placed) {
   fs_.DeleteFile(pending.document_temporary);
   fs_.DeleteFile(pending.backup_temporary);
-  LeaveDocument(pending, MemoryFailure(failure), placed);
+  LeaveDocument(pending, MemoryReason(failure), MemoryFailure(failure),
+                placed);
 }
 
 bool BatchedUpdater::PlaceBackup(Pending* pending) {
   FileAttributes older;
   Status status = fs_.GetAttributes(pending->backup, &older);
   if (status.ok() && MadeInThisRun(older)) {
-    Fail(*pending,
+    Fail(*pending, Reason::kSameFile,
          "its backup " + pending->backup +
              " is already another document's backup in this run",
          false);
     return false;
   }
   if (status.ok() && older.exists && !older.isRegular && !older.isLink) {
-    Fail(*pending, "its backup " + pending->backup + " is not a file", false);
+    Fail(*pending, Reason::kBackup,
+         "its backup " + pending->backup + " is not a file", false);
     return false;
   }
   if (status.ok() && older.exists) {
@@ -262,7 +300,7 @@ bool BatchedUpdater::PlaceBackup(Pending* pending) {
   }
   if (!status.ok()) {
     fs_.DeleteFile(pending->document_temporary);
-    LeaveDocument(*pending,
+    LeaveDocument(*pending, Reason::kBackup,
                   "the backup " + pending->backup + " could not be made (" +
                       status.reason() + ")",
                   /*placed=*/false);
@@ -277,7 +315,7 @@ bool BatchedUpdater::PlaceBackup(Pending* pending) {
   return true;
 }
 
-void BatchedUpdater::LeaveDocument(const Pending& pending,
+void BatchedUpdater::LeaveDocument(const Pending& pending, Reason reason,
                                    const std::string& why, bool placed,
                                    bool changed_by_other) {
   std::string left = changed_by_other ? "" : "; the document is unchanged";
@@ -289,7 +327,7 @@ void BatchedUpdater::LeaveDocument(const Pending& pending,
   } else {
     left += ", and its older backup is kept as " + pending.older_backup;
   }
-  failures_.Add(pending.document, why + left + ".");
+  Left(pending.index, Verdict::kFailed, reason, why + left + ".");
 }
 
 bool BatchedUpdater::MadeInThisRun(const FileAttributes& backup) {

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/failure_report.h"
 #include "engine/file_system.h"
+#include "engine/run_outcome.h"
 #include "engine/run_reporter.h"
 #include "engine/safe_replace.h"
 #include "engine/update_check.h"
@@ -29,6 +29,9 @@ enum class Outcome { kWritten, kTextNotFound, kFailed, kStopped };
 // What a document's message says when an exception (out of memory, most
 // likely) ended its work.
 std::string MemoryFailure(const std::exception& failure);
+Reason MemoryReason(const std::exception& failure);
+// The reason code of a document the checks refused at step.
+Reason RefusalReason(ExamineStep step);
 
 // What ends the message of a document left as it was.
 inline constexpr char kUnchanged[] = "; the document is unchanged.";
@@ -37,17 +40,18 @@ class BatchedUpdater {
  public:
   BatchedUpdater(const DocumentPlanner& planner, const std::string& folder,
                  RunReporter& reporter, FileSystem& fs, FolderLocks& locks,
-                 FailureReport& failures)
+                 RunOutcome& outcome)
       : check_(planner, fs, folder,
                [&reporter] { return reporter.stopRequested(); }),
         locks_(locks),
         reporter_(reporter),
         fs_(fs),
-        failures_(failures) {}
+        outcome_(outcome) {}
 
-  // Checks the document and, when it is to change, writes its backup and
-  // its new content to temporary files beside them.
-  Outcome Prepare(const std::string& document);
+  // Checks outcome's document at index and, when it is to change, writes
+  // its backup and its new content to temporary files beside them.  The
+  // document's verdict is set when it is left, or once it is replaced.
+  Outcome Prepare(std::size_t index);
   // Whether the batch is as large as one flush should take.
   bool Full() const;
   // Flushes what Prepare wrote, then puts each backup and, once the backups
@@ -59,6 +63,8 @@ class BatchedUpdater {
  private:
   // A document whose backup and new content wait in temporary files.
   struct Pending {
+    std::size_t index;  // in the outcome
+    std::size_t replacements;
     std::string document;
     std::string backup;
     std::string target;
@@ -70,8 +76,13 @@ class BatchedUpdater {
     std::string older_backup = {};
   };
 
-  void Fail(const Pending& pending, const std::string& why,
+  void Fail(const Pending& pending, Reason reason, const std::string& why,
             bool backup_in_place);
+  // Leaves the document at index, refused or failed.
+  void Left(std::size_t index, Verdict verdict, Reason reason,
+            std::string why) {
+    outcome_.Leave(index, verdict, reason, std::move(why));
+  }
   // Puts the new backup in place, the older one aside; false, with the
   // document named, when the older one stays where it was.
   bool PlaceBackup(Pending* pending);
@@ -79,16 +90,18 @@ class BatchedUpdater {
   // removes the new one, when there was none and it was placed), then names
   // the document with why, the document itself unchanged unless
   // changed_by_other, and where its older backup is.
-  void LeaveDocument(const Pending& pending, const std::string& why,
-                     bool placed = true, bool changed_by_other = false);
+  void LeaveDocument(const Pending& pending, Reason reason,
+                     const std::string& why, bool placed = true,
+                     bool changed_by_other = false);
   // Replaces the document of pending, whose backup is in place; false, with
   // the document named, when it is left as it was.
   bool ReplaceDocument(const Pending& pending, const Status& names_flushed);
   // Out of memory (or any exception) while a batch is put in place.
   void GiveUp(const Pending& pending, const std::exception& failure,
               bool placed = true);
-  // Takes folder for the run; false, with document named, when it can't.
-  bool Lock(const std::string& document, const std::string& folder);
+  // Takes folder for the run; false, with the document at index left,
+  // when it can't.
+  bool Lock(std::size_t index, const std::string& folder);
   // Whether backup is a file this run already made a backup: on a file
   // system that ignores letter case, About.htm and about.asp share one.
   bool MadeInThisRun(const FileAttributes& backup);
@@ -97,7 +110,7 @@ class BatchedUpdater {
   FolderLocks& locks_;
   RunReporter& reporter_;
   FileSystem& fs_;
-  FailureReport& failures_;
+  RunOutcome& outcome_;
   CheckedDocument checked_;  // reused: its buffers keep their room
   std::vector<Pending> pending_;
   std::size_t pending_bytes_ = 0;

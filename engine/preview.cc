@@ -212,10 +212,13 @@ void PreviewRun(const std::string& folder, const Selection& entries,
                 Preview* preview, const std::atomic<bool>* stop,
                 FileSystem& fs) {
   *preview = Preview();
-  std::string title;
-  std::unique_ptr<DocumentPlanner> planner = ReadyUpdate(
-      searchText, newText, entries.size(), &preview->problem, &title);
-  if (!planner) return;
+  RunOutcome refused;
+  std::unique_ptr<DocumentPlanner> planner =
+      ReadyUpdate(searchText, newText, entries.size(), &refused);
+  if (!planner) {
+    preview->problem = std::move(refused.problem);
+    return;
+  }
   for (const Entry& entry : entries) preview->selected += entry.selected;
   preview->documents.reserve(preview->selected);
   // Everything below the folder is reached through this one descriptor.

@@ -13,6 +13,7 @@ bool RestoreCheck::Check(const std::string& backup, CheckedBackup* checked,
                          std::string* why) {
   c_ = checked;
   c_->backup = backup;
+  c_->refusal = Reason::kNotAllowed;
   // The backup's folder is the run's before anything in it is looked at; a
   // link's target's once the link is known.
   if (!Lock(FolderOf(backup), why)) return false;
@@ -40,6 +41,7 @@ bool RestoreCheck::Check(const std::string& backup, CheckedBackup* checked,
     return true;
   }
   if (!created_.insert(c_->target).second) {
+    c_->refusal = Reason::kSameFile;
     *why = c_->target +
            " was already restored from another backup in this run" + kBothKept;
     return false;
@@ -65,6 +67,7 @@ std::optional<std::string> RestoreCheck::RecordedDocument(
   // A record is a name in the backup's own folder, never a way out of it.
   if (!present || recorded.empty() || !staysInFolder(recorded) ||
       recorded.find('/') != std::string::npos) {
+    c_->refusal = Reason::kNoRecord;
     *why =
         "it does not record the document it was made from; choose the type "
         "that document had; the backup is kept.";
@@ -120,6 +123,7 @@ bool RestoreCheck::FindTarget(std::string* why) {
 bool RestoreCheck::Lock(const std::string& folder, std::string* why) {
   Status locked = locks_.Take(folder);
   if (locked.ok()) return true;
+  c_->refusal = Reason::kLocked;
   *why = (locked.code() == Status::kBusy
               ? "another update or restore is working in " + folder
               : "the folder " + folder + " could not be locked (" +

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/file_system.h"
+#include "engine/run_outcome.h"
 #include "engine/safe_replace.h"
 
 namespace engine {
@@ -35,6 +36,7 @@ struct CheckedBackup {
   std::string target;       // as named in its folder
   std::string real_target;  // links resolved
   FileAttributes target_attributes;
+  Reason refusal = Reason::kNotAllowed;  // when Check refuses it
 };
 
 class RestoreCheck {

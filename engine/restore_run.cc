@@ -6,7 +6,6 @@
 #include <set>
 #include <vector>
 
-#include "engine/failure_report.h"
 #include "engine/locale_text.h"
 #include "engine/path_rules.h"
 #include "engine/restore_check.h"
@@ -32,6 +31,7 @@ constexpr std::size_t kBatchBytes = 512 << 20;
 
 // A backup whose copy waits in a temporary file beside its document.
 struct PendingRestore {
+  std::size_t index;  // in the outcome
   std::string backup;
   std::string target;       // as named in its folder
   std::string real_target;  // links resolved
@@ -43,15 +43,15 @@ struct PendingRestore {
 class BatchedRestorer {
  public:
   BatchedRestorer(const std::string& type_text, FileSystem& fs,
-                  FolderLocks& locks, FailureReport& failures)
+                  FolderLocks& locks, RunOutcome& outcome)
       : check_(type_text, fs, locks),
         fs_(fs),
         locks_(locks),
-        failures_(failures) {}
+        outcome_(outcome) {}
 
-  // Checks backup and copies it to a temporary file beside its document;
-  // false, with the backup named, when it is refused.
-  bool Prepare(const std::string& backup);
+  // Checks the outcome's backup at index and copies it to a temporary file
+  // beside its document; false, with the backup left, when it is refused.
+  bool Prepare(std::size_t index);
   bool Full() const {
     return pending_.size() >= kBatchBackups || pending_bytes_ >= kBatchBytes;
   }
@@ -61,11 +61,14 @@ class BatchedRestorer {
 
  private:
   ReplaceRequest DocumentRequest(const PendingRestore& pending) const;
+  void Left(const PendingRestore& pending, Reason reason, std::string why) {
+    outcome_.Leave(pending.index, Verdict::kFailed, reason, std::move(why));
+  }
 
   RestoreCheck check_;
   FileSystem& fs_;
   FolderLocks& locks_;
-  FailureReport& failures_;
+  RunOutcome& outcome_;
   CheckedBackup checked_;  // reused: its buffers keep their room
   std::vector<PendingRestore> pending_;
   std::size_t pending_bytes_ = 0;
@@ -89,13 +92,15 @@ ReplaceRequest BatchedRestorer::DocumentRequest(
   return request;
 }
 
-bool BatchedRestorer::Prepare(const std::string& backup) {
+bool BatchedRestorer::Prepare(std::size_t index) {
+  const std::string& backup = outcome_.documents[index].path;
   std::string why;
   if (!check_.Check(backup, &checked_, &why)) {
-    failures_.Add(backup, why);
+    outcome_.Leave(index, Verdict::kRefused, checked_.refusal, why);
     return false;
   }
-  PendingRestore pending{backup,
+  PendingRestore pending{index,
+                         backup,
                          checked_.target,
                          checked_.real_target,
                          checked_.target_attributes,
@@ -111,8 +116,9 @@ bool BatchedRestorer::Prepare(const std::string& backup) {
   }
   Status status = WriteTemporary(fs_, request, &pending.temporary);
   if (!status.ok()) {
-    failures_.Add(backup, "it could not be copied to " + pending.target + " (" +
-                              status.reason() + ")" + kBothKept);
+    Left(pending, Reason::kWrite,
+         "it could not be copied to " + pending.target + " (" +
+             status.reason() + ")" + kBothKept);
     return false;
   }
   pending_bytes_ += checked_.contents.size();
@@ -133,22 +139,22 @@ int BatchedRestorer::Commit() {
   for (const PendingRestore& pending : batch) {
     if (!status.ok()) {
       fs_.DeleteFile(pending.temporary);
-      failures_.Add(pending.backup, "it could not be copied to " +
-                                        pending.target + " (" +
-                                        status.reason() + ")" + kBothKept);
+      Left(pending, Reason::kWrite,
+           "it could not be copied to " + pending.target + " (" +
+               status.reason() + ")" + kBothKept);
       continue;
     }
     Status placed =
         CommitTemporary(fs_, DocumentRequest(pending), pending.temporary);
     if (placed.code() == Status::kChanged) {
-      failures_.Add(pending.backup,
+      Left(pending, Reason::kChanged,
                     "another program changed " + pending.target +
                         " meanwhile; it is as that program saved it, and the "
                         "backup is kept.");
     } else if (!placed.ok()) {
-      failures_.Add(pending.backup, "it could not be copied to " +
-                                        pending.target + " (" +
-                                        placed.reason() + ")" + kBothKept);
+      Left(pending, Reason::kWrite,
+           "it could not be copied to " + pending.target + " (" +
+               placed.reason() + ")" + kBothKept);
     } else {
       copied.push_back(&pending);
     }
@@ -162,7 +168,7 @@ int BatchedRestorer::Commit() {
       check_.NoteRestored(now);
     }
     if (!names.ok()) {
-      failures_.Add(pending->backup,
+      Left(*pending, Reason::kWrite,
                     "it was copied to " + pending->target +
                         ", but the folder could not be flushed to disk (" +
                         names.reason() + "); the backup is kept.");
@@ -171,19 +177,21 @@ int BatchedRestorer::Commit() {
     // Only the backup that was copied goes: not one put there meanwhile.
     Status gone = fs_.GetAttributes(pending->backup, &now);
     if (gone.ok() && !now.Unchanged(pending->backup_read)) {
-      failures_.Add(pending->backup, "it was restored to " + pending->target +
-                                         ", and the backup was kept: another "
-                                         "program changed it meanwhile.");
+      Left(*pending, Reason::kChanged,
+           "it was restored to " + pending->target +
+               ", and the backup was kept: another program changed it "
+               "meanwhile.");
       continue;
     }
     if (gone.ok()) gone = fs_.DeleteFile(pending->backup);
     if (!gone.ok()) {
-      failures_.Add(pending->backup, "it was restored to " + pending->target +
-                                         ", but the backup could not be "
-                                         "deleted (" +
-                                         gone.reason() + ").");
+      Left(*pending, Reason::kWrite,
+           "it was restored to " + pending->target +
+               ", but the backup could not be deleted (" + gone.reason() +
+               ").");
       continue;
     }
+    outcome_.documents[pending->index].verdict = Verdict::kChanged;
     ++restored;
   }
   return restored;
@@ -191,100 +199,76 @@ int BatchedRestorer::Commit() {
 
 }  // namespace
 
-void RestoreRun(const std::string& typeText, const std::string& folder,
-                const Selection& entries, RunReporter& reporter,
-                FileSystem& fs) {
-  if (typeText == "<Choose>") {
-    reporter.showMessage("Please select a file type to restore to.", "Oops...");
-    return;
-  }
+RunOutcome RestoreRun(const std::string& typeText, const std::string& folder,
+                      const Selection& entries, RunReporter& reporter,
+                      FileSystem& fs) {
+  RunOutcome outcome;
+  auto refuse = [&outcome](RunOutcome::Refusal refusal, std::string problem) {
+    outcome.refusal = refusal;
+    outcome.problem = std::move(problem);
+    return outcome;
+  };
   if (IsBackupType(typeText)) {
-    reporter.showMessage("The type \"" + typeText +
-                             "\" would make each restored file a backup. "
-                             "Please choose the type the documents had.",
-                         "Oops...");
-    return;
+    return refuse(RunOutcome::Refusal::kType,
+                  "The type \"" + typeText +
+                      "\" would make each restored file a backup. Please "
+                      "choose the type the documents had.");
   }
   if (typeText.find('/') != std::string::npos) {
-    reporter.showMessage(
-        "A type can't hold \"/\". Please choose the type the "
-        "documents had.",
-        "Oops...");
-    return;
+    return refuse(RunOutcome::Refusal::kType,
+                  "A type can't hold \"/\". Please choose the type the "
+                  "documents had.");
   }
   if (entries.size() > kMaxSelectionEntries) {
-    reporter.showMessage(
-        "The list holds " + std::to_string(entries.size()) +
-            " files, more than the 32767 that one restore can take. Nothing "
-            "was changed.",
-        "Oops...");
-    return;
+    return refuse(RunOutcome::Refusal::kTooMany,
+                  "The list holds " + std::to_string(entries.size()) +
+                      " files, more than the 32767 that one restore can "
+                      "take. Nothing was changed.");
   }
   std::unique_ptr<FolderHold> hold;
   Status status = fs.HoldFolder(folder, &hold);
   FolderLocks locks(fs);
   if (status.ok()) status = locks.Take(folder);
   if (!status.ok()) {
-    reporter.showMessage(FolderRefusal(status, folder, "restore"), "Oops...");
-    return;
+    return refuse(RunOutcome::Refusal::kFolder,
+                  FolderRefusal(status, folder, "restore"));
   }
 
   const int count = static_cast<int>(entries.size());
-  FailureReport failures;
-  BatchedRestorer restorer(typeText, fs, locks, failures);
-  std::int32_t restored = 0;
-  bool stopped = false;
+  BatchedRestorer restorer(typeText, fs, locks, outcome);
   reporter.setProgressRange(0, count);
   for (int i = 0; i < count; ++i) {
     reporter.setProgressValue(i);
     if (reporter.stopRequested()) {
-      stopped = true;
+      outcome.stopped = true;
+      AddNotReached(folder, entries, i, &outcome);
       break;
     }
     const Entry& entry = entries[static_cast<std::size_t>(i)];
     if (!entry.selected) continue;
-    const std::string backup = documentPath(folder, entry.name);
+    const std::size_t index = outcome.Add(documentPath(folder, entry.name));
+    const std::string& backup = outcome.documents[index].path;
     if (!staysInFolder(entry.name)) {
-      failures.Add(backup, "its name leads out of the folder " + folder +
-                               "; nothing was changed.");
+      outcome.Leave(index, Verdict::kRefused, Reason::kName,
+                    "its name leads out of the folder " + folder +
+                        "; nothing was changed.");
       continue;
     }
     try {
-      restorer.Prepare(backup);
+      restorer.Prepare(index);
     } catch (const std::bad_alloc&) {
-      failures.Add(backup, std::string("there is not enough memory to hold "
-                                       "it") +
-                               kBothKept);
+      outcome.Leave(index, Verdict::kFailed, Reason::kMemory,
+                    std::string("there is not enough memory to hold it") +
+                        kBothKept);
     } catch (const std::exception& failure) {
-      failures.Add(backup, std::string("it could not be restored (") +
-                               failure.what() + ")" + kBothKept);
+      outcome.Leave(index, Verdict::kFailed, Reason::kWrite,
+                    std::string("it could not be restored (") +
+                        failure.what() + ")" + kBothKept);
     }
-    if (restorer.Full()) restored += restorer.Commit();
+    if (restorer.Full()) restorer.Commit();
   }
-  restored += restorer.Commit();
-
-  if (!failures.empty()) {
-    reporter.showMessage(
-        failures.Message(
-            failures.size() == 1 ? "This backup could not be restored:"
-                                 : "These backups could not be restored:",
-            "Nothing was lost: a backup that was not restored is still in "
-            "its folder."),
-        "Oops...");
-  }
-  reporter.refreshList();
-  reporter.setProgressValue(0);
-  if (stopped) {
-    reporter.showMessage("The restore was stopped. " +
-                             std::to_string(restored) +
-                             " archived files successfully restored; the "
-                             "other backups are unchanged.",
-                         "Stopped.");
-    return;
-  }
-  reporter.showMessage(
-      std::to_string(restored) + " archived files successfully restored.",
-      "Complete.");
+  restorer.Commit();
+  return outcome;
 }
 
 }  // namespace engine

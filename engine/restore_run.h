@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/file_system.h"
+#include "engine/run_outcome.h"
 #include "engine/run_reporter.h"
 #include "engine/selection.h"
 
@@ -15,11 +16,11 @@ namespace engine {
 
 // Restores the selected backups of folder as documents ending in typeText
 // (an empty typeText: each as the document its record names, whatever its
-// type) and reports through reporter.  typeText "<Choose>" is refused with a
-// message and touches nothing; failed entries are told in one message.
-void RestoreRun(const std::string& typeText, const std::string& folder,
-                const Selection& entries, RunReporter& reporter,
-                FileSystem& fs = FileSystem::Default());
+// type) and returns what became of each.  A type that would make backups
+// or leave the folder is refused as a whole and touches nothing.
+RunOutcome RestoreRun(const std::string& typeText, const std::string& folder,
+                      const Selection& entries, RunReporter& reporter,
+                      FileSystem& fs = FileSystem::Default());
 
 }  // namespace engine
 

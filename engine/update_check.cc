@@ -14,28 +14,28 @@ namespace engine {
 std::unique_ptr<DocumentPlanner> ReadyUpdate(const std::string& search_text,
                                              const std::string& new_text,
                                              std::size_t entry_count,
-                                             std::string* problem,
-                                             std::string* title) {
-  *title = "Oops";
+                                             RunOutcome* refused) {
+  refused->refusal = RunOutcome::Refusal::kText;
+  std::string& problem = refused->problem;
   if (search_text.empty()) {
-    *problem = "Please enter the information you would like replaced.";
+    problem = "Please enter the information you would like replaced.";
     return nullptr;
   }
   if (new_text.empty()) {
-    *problem =
-        "Please enter the information you would like to replace it with.";
+    problem = "Please enter the information you would like to replace it with.";
     return nullptr;
   }
   std::unique_ptr<DocumentPlanner> planner =
-      DocumentPlanner::Create(search_text, new_text, problem);
+      DocumentPlanner::Create(search_text, new_text, &problem);
   if (!planner) return nullptr;
   if (entry_count > kMaxSelectionEntries) {
-    *title = "Oops..";
-    *problem = "The list holds " + std::to_string(entry_count) +
-               " files, more than the 32767 that one update can take. "
-               "Nothing was changed.";
+    refused->refusal = RunOutcome::Refusal::kTooMany;
+    problem = "The list holds " + std::to_string(entry_count) +
+              " files, more than the 32767 that one update can take. "
+              "Nothing was changed.";
     return nullptr;
   }
+  refused->refusal = RunOutcome::Refusal::kNone;
   return planner;
 }
 
@@ -45,17 +45,24 @@ CheckResult UpdateCheck::Check(const std::string& document,
   checked->document = document;
   checked->changed_through = nullptr;
   checked->backup_attributes = FileAttributes();
-  if (!NameAllows(checked, why) || !Unclaimed(*checked, why) ||
-      !AttributesAllow(checked, why) || !NotHandled(checked, why) ||
-      !ContentsAllow(planner_, checked, why, keep_changed_lines)) {
+  ExamineStep& at = checked->refused_at;
+  auto refused = [&](ExamineStep step) {
+    at = step;
     return CheckResult::kRefused;
+  };
+  at = ExamineStep::kNone;
+  if (!NameAllows(checked, why)) return refused(ExamineStep::kName);
+  if (!Unclaimed(*checked, why)) return refused(ExamineStep::kSameFile);
+  if (!AttributesAllow(checked, why)) return refused(ExamineStep::kAttributes);
+  if (!NotHandled(checked, why)) return refused(ExamineStep::kSameFile);
+  if (!ContentsAllow(planner_, checked, why, keep_changed_lines)) {
+    return refused(ExamineStep::kContents);
   }
   if (checked->plan.stopped) return CheckResult::kStopped;
   if (checked->plan.replacements == 0) return CheckResult::kTextNotFound;
-  if (!NotABackup(*checked, why) || !BackupIsOurs(checked, why) ||
-      !BackupNotChanged(*checked, why)) {
-    return CheckResult::kRefused;
-  }
+  if (!NotABackup(*checked, why)) return refused(ExamineStep::kSameFile);
+  if (!BackupIsOurs(checked, why)) return refused(ExamineStep::kBackup);
+  if (!BackupNotChanged(*checked, why)) return refused(ExamineStep::kSameFile);
   Remember(*checked);
   return CheckResult::kWillChange;
 }
@@ -89,16 +96,20 @@ CheckResult UpdateCheck::Decide(CheckedDocument* checked, std::string* why) {
     *why = checked->refusal;
     return CheckResult::kRefused;
   };
+  auto same_file = [&] {
+    checked->refused_at = ExamineStep::kSameFile;
+    return CheckResult::kRefused;
+  };
   if (at == ExamineStep::kName) return refused();
-  if (!Unclaimed(*checked, why)) return CheckResult::kRefused;
+  if (!Unclaimed(*checked, why)) return same_file();
   if (at == ExamineStep::kAttributes) return refused();
-  if (!NotHandled(checked, why)) return CheckResult::kRefused;
+  if (!NotHandled(checked, why)) return same_file();
   if (at == ExamineStep::kContents) return refused();
   if (checked->plan.stopped) return CheckResult::kStopped;
   if (checked->plan.replacements == 0) return CheckResult::kTextNotFound;
-  if (!NotABackup(*checked, why)) return CheckResult::kRefused;
+  if (!NotABackup(*checked, why)) return same_file();
   if (at == ExamineStep::kBackup) return refused();
-  if (!BackupNotChanged(*checked, why)) return CheckResult::kRefused;
+  if (!BackupNotChanged(*checked, why)) return same_file();
   Remember(*checked);
   return CheckResult::kWillChange;
 }

@@ -22,11 +22,21 @@
 
 #include "engine/document_plan.h"
 #include "engine/file_system.h"
+#include "engine/run_outcome.h"
 
 namespace engine {
 
-// The checks that need no memory of earlier documents, in Check's order.
-enum class ExamineStep { kNone, kName, kAttributes, kContents, kBackup };
+// The checks that need no memory of earlier documents, in Check's order,
+// and kSameFile for those that do (a file or backup an earlier document
+// of the run claims).
+enum class ExamineStep {
+  kNone,
+  kName,
+  kAttributes,
+  kContents,
+  kBackup,
+  kSameFile
+};
 
 // One document as the checks found it.
 struct CheckedDocument {
@@ -40,7 +50,7 @@ struct CheckedDocument {
   // When refused as a second name of a file this run changes: the name
   // that changes it.
   const std::string* changed_through = nullptr;
-  // Set by Examine: the check that refused the document, and why.
+  // The check that refused the document; with Examine, also why.
   ExamineStep refused_at = ExamineStep::kNone;
   std::string refusal;
 };
@@ -52,12 +62,11 @@ enum class CheckResult { kWillChange, kTextNotFound, kRefused, kStopped };
 // Readies the planner for an update of entry_count entries with these texts.
 // Refuses what the update refuses, in the same order, so that a preview
 // refuses exactly the runs the update would: then returns nullptr with
-// *problem and *title set to the message box the update shows.
+// refused->refusal and refused->problem set.
 std::unique_ptr<DocumentPlanner> ReadyUpdate(const std::string& search_text,
                                              const std::string& new_text,
                                              std::size_t entry_count,
-                                             std::string* problem,
-                                             std::string* title);
+                                             RunOutcome* refused);
 
 class UpdateCheck {
  public:

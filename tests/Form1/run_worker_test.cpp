@@ -21,7 +21,7 @@ namespace {
 thread_local bool failNextAllocation = false;
 
 // A window that ends the run as soon as it is asked, and keeps where from.
-class StoppingWindow : public engine::RunReporter {
+class StoppingWindow : public RunWindow {
  public:
   void showWorkingOn(const std::string&) override {}
   void showOperation(const std::string&) override {}
@@ -64,7 +64,7 @@ void RunWorkerTest::aRunThatCannotStartLeavesInputAlone() {
   bool refused = false;
   failNextAllocation = true;
   try {
-    worker.start([](engine::RunReporter&) {});
+    worker.start([](RunWindow&) {});
   } catch (const std::bad_alloc&) {
     refused = true;
   }
@@ -79,7 +79,7 @@ void RunWorkerTest::theWindowIsAskedToStopOnItsOwnThread() {
   StoppingWindow window;
   RunWorker worker(window);
   int entries = 0;
-  worker.start([&entries](engine::RunReporter& reporter) {
+  worker.start([&entries](RunWindow& reporter) {
     for (; entries < 10000 && !reporter.stopRequested(); ++entries) {
       reporter.setProgressValue(entries);
       std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -78,7 +78,7 @@ void UpdateAll(TempFolder& folder, LoggingFileSystem& fs,
     entries.push_back({d.name, true});
   }
   const std::int32_t count =
-      engine::UpdateRun(folder.path(), entries, "cat", "dog", reporter, fs);
+      UpdateInWindow(folder.path(), entries, "cat", "dog", reporter, fs);
   if (updated) *updated = count;
 }
 
@@ -133,7 +133,7 @@ void RestoreAll(TempFolder& folder, LoggingFileSystem& fs,
                 {"two.bac", "two original"},
                 {"one.htm", "updated"},
                 {"two.htm", "updated"}});
-  engine::RestoreRun(
+  RestoreInWindow(
       "htm", folder.path(),
       {{"one.bac", true}, {"three.bac", true}, {"two.bac", true}}, reporter,
       fs);
@@ -186,7 +186,7 @@ TEST(DurabilityTest, EachCopyIsOnDiskBeforeTheOtherIsReplaced) {
   folder.Write({{"a.htm", "cat\r\n"}, {"a.bac", "older backup"}});
   LoggingFileSystem update;
   RecordingReporter reporter;
-  ASSERT_EQ(engine::UpdateRun(folder.path(), {{"a.htm", true}}, "cat", "dog",
+  ASSERT_EQ(UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog",
                               reporter, update),
             1);
   // Backup and new content flushed, the backup named, the name flushed;
@@ -200,7 +200,7 @@ TEST(DurabilityTest, EachCopyIsOnDiskBeforeTheOtherIsReplaced) {
 
   // The copy flushed, named, the name flushed; only then the backup goes.
   LoggingFileSystem restore;
-  engine::RestoreRun("htm", folder.path(), {{"a.bac", true}}, reporter,
+  RestoreInWindow("htm", folder.path(), {{"a.bac", true}}, reporter,
                      restore);
   const std::vector<std::ptrdiff_t> restore_flushes =
       restore.Positions("syncfs");

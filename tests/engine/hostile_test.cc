@@ -65,7 +65,7 @@ int UpdateAsNobody(const std::string& folder,
     }
     RecordingReporter reporter;
     return static_cast<int>(
-        engine::UpdateRun(folder, entries, "cat", "dog", reporter));
+        UpdateInWindow(folder, entries, "cat", "dog", reporter));
   });
 }
 
@@ -82,8 +82,8 @@ TEST(HostileTest, ASubfolderSwappedForALinkLeadsNowhere) {
 
   RecordingReporter update, restore;
   EXPECT_EQ(
-      engine::UpdateRun(site, {{"sub/a.htm", true}}, "cat", "dog", update), 0);
-  engine::RestoreRun("htm", site, {{"sub/b.bac", true}}, restore);
+      UpdateInWindow(site, {{"sub/a.htm", true}}, "cat", "dog", update), 0);
+  RestoreInWindow("htm", site, {{"sub/b.bac", true}}, restore);
   engine::Preview preview;
   engine::PreviewRun(site, {{"sub/a.htm", true}}, "cat", "dog", &preview);
 
@@ -127,7 +127,7 @@ void SwapTargetFolderAt(const std::string& step, int occurrence,
     }
   };
   RecordingReporter reporter;
-  engine::UpdateRun(site, {{"a.htm", true}}, "cat", "dog", reporter, fs);
+  UpdateInWindow(site, {{"a.htm", true}}, "cat", "dog", reporter, fs);
 
   EXPECT_EQ(seen, occurrence) << "the step never came";
   EXPECT_EQ(TempFolder::ContentsOf(evil), (Files{{"x.htm", "her cat"}}));
@@ -158,7 +158,7 @@ TEST(HostileTest, ADocumentThatCantBeReplacedKeepsItsOlderBackup) {
     engine::Preview preview;
     engine::PreviewRun(folder.path(), {{"a.htm", true}}, "cat", "dog",
                        &preview);
-    const int updated = engine::UpdateRun(folder.path(), {{"a.htm", true}},
+    const int updated = UpdateInWindow(folder.path(), {{"a.htm", true}},
                                           "cat", "dog", reporter);
     flags = 0;
     ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
@@ -228,7 +228,7 @@ TEST(HostileTest, DocumentsTooLargeToHoldFailAloneWithoutAnAbort) {
     engine::PreviewRun(folder.path(), entries, "cat", "dog", &preview);
     RecordingReporter reporter;
     const int count = static_cast<int>(
-        engine::UpdateRun(folder.path(), entries, "cat", "dog", reporter));
+        UpdateInWindow(folder.path(), entries, "cat", "dog", reporter));
     const bool named =
         Messages(reporter).find("1099511627776 bytes") != std::string::npos;
     return preview.documents.size() == 3 && named ? count : 90 + count;
@@ -253,7 +253,7 @@ TEST(HostileTest, NamesThatCantBeChangedAloneAreRefused) {
             0);
   const Files before = folder.Contents();
   RecordingReporter reporter;
-  EXPECT_EQ(engine::UpdateRun(folder.path(),
+  EXPECT_EQ(UpdateInWindow(folder.path(),
                               {{"a.htm", true}, {".mv", true}, {"b.htm", true}},
                               "cat", "dog", reporter),
             0);
@@ -267,7 +267,7 @@ TEST(HostileTest, ASecondNameOfAChangedFileIsNotCalledUnchanged) {
   folder.Write({{"b.htm", "cat"}});
   ASSERT_EQ(::symlink("b.htm", folder.file("a.htm").c_str()), 0);
   RecordingReporter reporter;
-  EXPECT_EQ(engine::UpdateRun(folder.path(), {{"a.htm", true}, {"b.htm", true}},
+  EXPECT_EQ(UpdateInWindow(folder.path(), {{"a.htm", true}, {"b.htm", true}},
                               "cat", "dog", reporter),
             1);
   EXPECT_EQ(ReadFile(folder.file("b.htm")), "dog");
@@ -285,7 +285,7 @@ TEST(HostileTest, AnEmptyRecordNamesNoDocument) {
     GTEST_SKIP() << "no extended attributes here";
   }
   RecordingReporter reporter;
-  EXPECT_EQ(engine::UpdateRun(folder.path(), {{"a.htm", true}}, "cat", "dog",
+  EXPECT_EQ(UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog",
                               reporter),
             1);
   EXPECT_EQ(folder.Contents(), (Files{{"a.htm", "dog"}, {"a.bac", "cat"}}));
@@ -300,13 +300,13 @@ TEST(HostileTest, AnOlderBackupOutlivesARunKilledBeforeItsDocument) {
       if (entry == "rename a.htm") ::_exit(0);  // killed right there
     };
     RecordingReporter reporter;
-    engine::UpdateRun(folder.path(), {{"a.htm", true}}, "cat", "dog", reporter,
+    UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog", reporter,
                       fs);
     return 1;
   });
   // The next run in the folder clears leftovers away, not the undo point.
   RecordingReporter reporter;
-  engine::UpdateRun(folder.path(), {{"a.htm", true}}, "cow", "dog", reporter);
+  UpdateInWindow(folder.path(), {{"a.htm", true}}, "cow", "dog", reporter);
   std::size_t olders = 0;
   for (const auto& [name, contents] : folder.Contents()) {
     olders += contents == "older";
@@ -323,7 +323,7 @@ TEST(HostileTest, ARestoredDocumentMadeMeanwhileIsNotReplaced) {
     if (entry == "rename a.htm") WriteFile(folder.file("a.htm"), "theirs");
   };
   RecordingReporter reporter;
-  engine::RestoreRun("htm", folder.path(), {{"a.bac", true}}, reporter, fs);
+  RestoreInWindow("htm", folder.path(), {{"a.bac", true}}, reporter, fs);
   EXPECT_EQ(folder.Contents(),
             (Files{{"a.htm", "theirs"}, {"a.bac", "original"}}));
   EXPECT_THAT(Messages(reporter), HasSubstr("another program"));

@@ -63,7 +63,7 @@ TEST_P(PreviewMatchesRunTest, ForeseesEveryDocumentAndLine) {
   ASSERT_EQ(folder.Contents(), before) << "the preview wrote";
   RecordingReporter reporter;
   const int updated =
-      engine::UpdateRun(folder.path(), entries, c.search, c.new_text, reporter);
+      UpdateInWindow(folder.path(), entries, c.search, c.new_text, reporter);
   const Files after = folder.Contents();
   std::string messages;
   for (const std::string& message : reporter.messages) messages += message;
@@ -166,7 +166,7 @@ class StopTest : public ::testing::Test {
 
 // clang-format off
 TEST_F(StopTest, UpdateEndsAfterTheDocumentItIsOn) {
-  EXPECT_EQ(engine::UpdateRun(folder_.path(), {{"a.htm", true}, {"b.htm", true},
+  EXPECT_EQ(UpdateInWindow(folder_.path(), {{"a.htm", true}, {"b.htm", true},
       {"c.htm", true}}, "cat", "dog", reporter_, fs_), 1);
   EXPECT_EQ(folder_.Contents(), (Files{{"a.bac", "cat"}, {"a.htm", "dog"},
       {"b.htm", "cat"}, {"c.htm", "cat"}}));
@@ -178,7 +178,7 @@ TEST_F(StopTest, UpdateEndsAfterTheDocumentItIsOn) {
 
 TEST_F(StopTest, RestoreEndsAfterTheBackupItIsOn) {
   folder_.Write({{"a.bac", "a0"}, {"b.bac", "b0"}, {"c.bac", "c0"}});
-  engine::RestoreRun("htm", folder_.path(), {{"a.bac", true}, {"b.bac", true},
+  RestoreInWindow("htm", folder_.path(), {{"a.bac", true}, {"b.bac", true},
       {"c.bac", true}}, reporter_, fs_);
   EXPECT_EQ(folder_.Contents(), (Files{{"a.htm", "a0"}, {"b.bac", "b0"},
       {"b.htm", "cat"}, {"c.bac", "c0"}, {"c.htm", "cat"}}));
@@ -192,7 +192,7 @@ TEST_F(StopTest, UpdateStopsInsideALongDocument) {
   std::string lines;
   for (int i = 0; i < 200000; ++i) lines += "a cat on a line\r\n";
   folder_.Write({{"a.htm", lines}});
-  EXPECT_EQ(engine::UpdateRun(folder_.path(), {{"a.htm", true}}, "cat", "dog",
+  EXPECT_EQ(UpdateInWindow(folder_.path(), {{"a.htm", true}}, "cat", "dog",
                               reporter_, fs_),
             0);
   EXPECT_EQ(folder_.Contents(),

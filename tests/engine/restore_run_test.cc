@@ -30,7 +30,7 @@ TEST(RestoreRunTest, WorkedExampleRestoresSelectedBackupsInOrder) {
                 {"news.bac", "news original"}});
   RecordingReporter reporter;
 
-  engine::RestoreRun(
+  RestoreInWindow(
       "HTM", folder.path(),
       {{"about.bac", true}, {"index.bac", false}, {"news.bac", true}},
       reporter);
@@ -75,7 +75,7 @@ TEST_P(RestoreCaseTest, RestoresAsTypedOrKeepsTheBackup) {
   }
   RecordingReporter reporter;
 
-  engine::RestoreRun(c.type, folder.path(), {{"page.bac", true}}, reporter);
+  RestoreInWindow(c.type, folder.path(), {{"page.bac", true}}, reporter);
 
   EXPECT_EQ(folder.Contents(), c.after);
   const bool failed = *c.reported != '\0';
@@ -127,13 +127,13 @@ TEST(RestoreRunTest, UpdateThenRestoreGivesBackEveryByte) {
   TempFolder folder;
   folder.Write(originals);
   RecordingReporter reporter;
-  ASSERT_EQ(engine::UpdateRun(folder.path(), {{"a.htm", true}, {"b.cfm", true}},
+  ASSERT_EQ(UpdateInWindow(folder.path(), {{"a.htm", true}, {"b.cfm", true}},
                               "cat", "dog", reporter),
             2);
   ASSERT_NE(folder.Contents(), originals);
 
-  engine::RestoreRun("htm", folder.path(), {{"a.bac", true}}, reporter);
-  engine::RestoreRun("cfm", folder.path(), {{"b.bac", true}}, reporter);
+  RestoreInWindow("htm", folder.path(), {{"a.bac", true}}, reporter);
+  RestoreInWindow("cfm", folder.path(), {{"b.bac", true}}, reporter);
 
   EXPECT_EQ(folder.Contents(), originals);
 }
@@ -159,7 +159,7 @@ TEST(RestoreRunTest, AWholeSiteIsUpdatedAndRestoredFolderByFolder) {
                   .LockFolder(root.file("site/locked"), &other)
                   .ok());
   RecordingReporter reporter;
-  EXPECT_EQ(engine::UpdateRun(site,
+  EXPECT_EQ(UpdateInWindow(site,
                               {{"index.htm", true},
                                {"products/widget.htm", true},
                                {"news/2019/a.asp", true},
@@ -182,10 +182,10 @@ TEST(RestoreRunTest, AWholeSiteIsUpdatedAndRestoredFolderByFolder) {
   EXPECT_EQ(ReadFile(root.file("site/news/2019/a.asp")), "a dog");
   other.reset();
 
-  engine::RestoreRun("htm", site,
+  RestoreInWindow("htm", site,
                      {{"index.bac", true}, {"products/widget.bac", true}},
                      reporter);
-  engine::RestoreRun("asp", site, {{"news/2019/a.bac", true}}, reporter);
+  RestoreInWindow("asp", site, {{"news/2019/a.bac", true}}, reporter);
   for (const auto& [name, contents] : originals) {
     EXPECT_EQ(ReadFile(root.file(name)), contents) << name;
   }
@@ -198,7 +198,7 @@ TEST(RestoreRunTest, AsRecordedPutsEveryTypeBackInOneRun) {
   folder.Write({{"a.htm", "cat"}, {"b.asp", "cat"}, {"page.html", "cat"}});
   RecordingReporter reporter;
   ASSERT_EQ(
-      engine::UpdateRun(folder.path(),
+      UpdateInWindow(folder.path(),
                         {{"a.htm", true}, {"b.asp", true}, {"page.html", true}},
                         "cat", "dog", reporter),
       3);
@@ -212,7 +212,7 @@ TEST(RestoreRunTest, AsRecordedPutsEveryTypeBackInOneRun) {
   if (!present) GTEST_SKIP() << "no extended attributes here";
   folder.Write({{"n.bac", "no record"}});
 
-  engine::RestoreRun("", folder.path(),
+  RestoreInWindow("", folder.path(),
                      {{"a.bac", true},
                       {"b.bac", true},
                       {"n.bac", true},

@@ -46,7 +46,7 @@ TEST(SafetyTest, FifosAndFoldersAreRefusedWithoutWaiting) {
   ASSERT_EQ(::mkdir(folder.file("d.bac").c_str(), 0755), 0);
   RecordingReporter reporter;
   EXPECT_EQ(
-      engine::UpdateRun(
+      UpdateInWindow(
           folder.path(),
           {{"a.htm", true}, {"b.htm", true}, {"c.htm", true}, {"d.htm", true}},
           "cat", "dog", reporter),
@@ -78,11 +78,11 @@ TEST(SafetyTest, ASecondRunOnTheSameFolderIsRefused) {
   folder.Write({{"a.htm", "cat"}, {"b.bac", "b original"}});
   RecordingReporter second;
   ReenteringReporter first([&] {
-    engine::RestoreRun("htm", folder.path(), {{"b.bac", true}}, second);
-    engine::UpdateRun(folder.path(), {{"a.htm", true}}, "dog", "cow", second);
+    RestoreInWindow("htm", folder.path(), {{"b.bac", true}}, second);
+    UpdateInWindow(folder.path(), {{"a.htm", true}}, "dog", "cow", second);
   });
   EXPECT_EQ(
-      engine::UpdateRun(folder.path(), {{"a.htm", true}}, "cat", "dog", first),
+      UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog", first),
       1);
   ASSERT_EQ(second.messages.size(), 2u);
   for (const std::string& message : second.messages) {
@@ -118,7 +118,7 @@ TEST(SafetyTest, ADocumentChangedMeanwhileIsLeftAsTheOtherProgramSavedIt) {
   folder.Write({{"a.htm", "cat"}});
   WritesMeanwhile fs(folder.file("a.htm"), folder.file("a.bac"));
   RecordingReporter reporter;
-  EXPECT_EQ(engine::UpdateRun(folder.path(), {{"a.htm", true}}, "cat", "dog",
+  EXPECT_EQ(UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog",
                               reporter, fs),
             0);
   EXPECT_EQ(ReadFile(folder.file("a.htm")), "saved by someone else");
@@ -131,22 +131,22 @@ TEST(SafetyTest, BackupsBelongToTheirDocument) {
   if (!HasExtendedAttributes(folder)) GTEST_SKIP() << "no user xattrs here";
   folder.Write({{"about.htm", "htm cat"}, {"about.asp", "asp cat"}});
   RecordingReporter reporter;
-  ASSERT_EQ(engine::UpdateRun(folder.path(), {{"about.htm", true}}, "cat",
+  ASSERT_EQ(UpdateInWindow(folder.path(), {{"about.htm", true}}, "cat",
                               "dog", reporter),
             1);
   // A later run must not put about.asp's original over about.htm's.
-  EXPECT_EQ(engine::UpdateRun(folder.path(), {{"about.asp", true}}, "cat",
+  EXPECT_EQ(UpdateInWindow(folder.path(), {{"about.asp", true}}, "cat",
                               "dog", reporter),
             0);
   EXPECT_THAT(reporter.messages.back(),
               HasSubstr("holds the original of " + folder.file("about.htm")));
   // Nor may a restore write it into the other document.
-  engine::RestoreRun("ASP", folder.path(), {{"about.bac", true}}, reporter);
+  RestoreInWindow("ASP", folder.path(), {{"about.bac", true}}, reporter);
   EXPECT_THAT(reporter.messages[reporter.messages.size() - 2],
               HasSubstr("not of " + folder.file("about.asp")));
   EXPECT_EQ(ReadFile(folder.file("about.asp")), "asp cat");
   // Restored as what it was, in any letter case, every byte comes back.
-  engine::RestoreRun("HTM", folder.path(), {{"about.bac", true}}, reporter);
+  RestoreInWindow("HTM", folder.path(), {{"about.bac", true}}, reporter);
   EXPECT_EQ(folder.Contents(),
             (Files{{"about.htm", "htm cat"}, {"about.asp", "asp cat"}}));
 }
@@ -156,7 +156,7 @@ TEST(SafetyTest, TypeBacInAnyCaseIsRefused) {
   folder.Write({{"a.bac", "only copy"}});
   for (const char* type : {"bac", "BAC", "Bac", "x.bAC"}) {
     RecordingReporter reporter;
-    engine::RestoreRun(type, folder.path(), {{"a.bac", true}}, reporter);
+    RestoreInWindow(type, folder.path(), {{"a.bac", true}}, reporter);
     ASSERT_EQ(reporter.messages.size(), 1u);
     EXPECT_THAT(reporter.messages[0],
                 HasSubstr("would make each restored file a backup"));
@@ -173,12 +173,12 @@ TEST(SafetyTest, TextsAreUnicodeWhateverTheLocale) {
   const std::string locale = std::setlocale(LC_CTYPE, nullptr);
   std::setlocale(LC_CTYPE, "C");  // a code page without the euro sign
   RecordingReporter reporter;
-  EXPECT_EQ(engine::UpdateRun(folder.path(), {{"buy.asp", true}}, "\u20ac", "x",
+  EXPECT_EQ(UpdateInWindow(folder.path(), {{"buy.asp", true}}, "\u20ac", "x",
                               reporter),
             0);
   // A character the document's own encoding lacks is refused before any
   // write, so the older backup stays too.
-  EXPECT_EQ(engine::UpdateRun(folder.path(), {{"l2.htm", true}}, "price",
+  EXPECT_EQ(UpdateInWindow(folder.path(), {{"l2.htm", true}}, "price",
                               "5 \u20ac", reporter),
             0);
   std::setlocale(LC_CTYPE, locale.c_str());
@@ -209,9 +209,9 @@ TEST_F(RootTest, LinksPlantedByAnotherUserAreNotFollowed) {
   ASSERT_EQ(::chmod(folder.file("x.bac").c_str(), 04755), 0);
   RecordingReporter reporter;
 
-  engine::RestoreRun("htm", folder.path(), {{"x.bac", true}}, reporter);
+  RestoreInWindow("htm", folder.path(), {{"x.bac", true}}, reporter);
   ::unlink(folder.file("x.bac").c_str());
-  EXPECT_EQ(engine::UpdateRun(folder.path(), {{"x.htm", true}}, "cat", "dog",
+  EXPECT_EQ(UpdateInWindow(folder.path(), {{"x.htm", true}}, "cat", "dog",
                               reporter),
             0);
 
@@ -241,7 +241,7 @@ TEST_F(RootTest, ReplacedFilesKeepTheirOwnModeOwnerAndAttributes) {
       ::setxattr(document.c_str(), "user.note", "kept", 4, 0) == 0;
   RecordingReporter reporter;
 
-  engine::RestoreRun("htm", folder.path(), {{"a.bac", true}}, reporter);
+  RestoreInWindow("htm", folder.path(), {{"a.bac", true}}, reporter);
   EXPECT_EQ(ReadFile(document), "original");
   struct stat info;
   ASSERT_EQ(::stat(document.c_str(), &info), 0);
@@ -256,7 +256,7 @@ TEST_F(RootTest, ReplacedFilesKeepTheirOwnModeOwnerAndAttributes) {
   }
 
   WriteFile(document, "cat");  // keeps owner and mode
-  ASSERT_EQ(engine::UpdateRun(folder.path(), {{"a.htm", true}}, "cat", "dog",
+  ASSERT_EQ(UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog",
                               reporter),
             1);
   for (const char* name : {"a.htm", "a.bac"}) {
@@ -273,7 +273,7 @@ TEST_F(RootTest, AFolderThatHandsOutItsGroupDoesNotGetADocument) {
   ASSERT_EQ(::chmod(folder.path().c_str(), 02775), 0);
   ASSERT_EQ(::chmod(folder.file("a.htm").c_str(), 0640), 0);
   RecordingReporter reporter;
-  ASSERT_EQ(engine::UpdateRun(folder.path(), {{"a.htm", true}}, "cat", "dog",
+  ASSERT_EQ(UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog",
                               reporter),
             1);
   for (const char* name : {"a.htm", "a.bac"}) {
@@ -317,8 +317,8 @@ TEST_F(FullDiskTest, NothingIsLostAndTheMessagesAreTrue) {
   Fill(70000);  // room for one copy, not for two
   RecordingReporter reporter;
 
-  engine::UpdateRun(disk_.path(), {{"a.htm", true}}, "cat", "dog", reporter);
-  engine::RestoreRun("htm", disk_.path(), {{"b.bac", true}}, reporter);
+  UpdateInWindow(disk_.path(), {{"a.htm", true}}, "cat", "dog", reporter);
+  RestoreInWindow("htm", disk_.path(), {{"b.bac", true}}, reporter);
 
   const std::string a = ReadFile(disk_.file("a.htm"));
   EXPECT_TRUE(a == "cat" + big || a == "dog" + big);

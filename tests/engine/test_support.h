@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/file_system.h"
-#include "engine/run_reporter.h"
+#include "ui/widgets/run_window.h"
 
 namespace testing_support {
 
@@ -44,7 +44,7 @@ std::string ReadFile(const std::string& path);
 
 // Records every reporter call as one text, such as "value 2" or
 // "message Job Complete.|Successfully updated 2 ...".
-class RecordingReporter : public engine::RunReporter {
+class RecordingReporter : public RunWindow {
  public:
   void showWorkingOn(const std::string& text) override;
   void showOperation(const std::string& text) override;

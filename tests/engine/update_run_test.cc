@@ -31,7 +31,7 @@ TEST(UpdateRunTest, WorkedExampleReportsEveryStepInOrder) {
                 {"news.asp", "cat, CAT and cat\r\n"}});
   RecordingReporter reporter;
 
-  EXPECT_EQ(engine::UpdateRun(
+  EXPECT_EQ(UpdateInWindow(
                 folder.path(),
                 {{"about.htm", true}, {"index.htm", false}, {"news.asp", true}},
                 "cat", "dog", reporter),
@@ -75,7 +75,7 @@ TEST_P(UpdateRefusalTest, ChangesNothingAndSaysWhy) {
   folder.Write({{"a.htm", "cat\r\n"}});
   RecordingReporter reporter;
   const RefusalCase& c = GetParam();
-  EXPECT_EQ(engine::UpdateRun(folder.path(), c.entries, c.search, c.new_text,
+  EXPECT_EQ(UpdateInWindow(folder.path(), c.entries, c.search, c.new_text,
                               reporter),
             0);
   EXPECT_EQ(reporter.calls, c.calls);
@@ -145,7 +145,7 @@ TEST_P(UpdateDocumentTest, ChangesOnlyWhatItMayAndSaysSo) {
   RecordingReporter reporter;
 
   EXPECT_EQ(
-      engine::UpdateRun(folder.path(), entries, c.search, "dog", reporter),
+      UpdateInWindow(folder.path(), entries, c.search, "dog", reporter),
       c.updated);
 
   EXPECT_EQ(folder.Contents(), c.after);
@@ -241,7 +241,7 @@ TEST(UpdateRunTest, LinksStayLinksAndFilesKeepTheirPermissions) {
   ASSERT_EQ(::symlink("real.htm", folder.file("link.htm").c_str()), 0);
   RecordingReporter reporter;
 
-  EXPECT_EQ(engine::UpdateRun(folder.path(), {{"link.htm", true}}, "cat", "dog",
+  EXPECT_EQ(UpdateInWindow(folder.path(), {{"link.htm", true}}, "cat", "dog",
                               reporter),
             1);
 
@@ -255,7 +255,7 @@ TEST(UpdateRunTest, LinksStayLinksAndFilesKeepTheirPermissions) {
     EXPECT_EQ(info.st_mode & 07777, 0640u) << name;
   }
   // Undo goes through the link too.
-  engine::RestoreRun("htm", folder.path(), {{"link.bac", true}}, reporter);
+  RestoreInWindow("htm", folder.path(), {{"link.bac", true}}, reporter);
   ASSERT_EQ(::lstat(folder.file("link.htm").c_str(), &info), 0);
   EXPECT_TRUE(S_ISLNK(info.st_mode));
   EXPECT_EQ(ReadFile(folder.file("real.htm")), "cat\r\n");

@@ -36,7 +36,7 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
   return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-class QuietReporter : public engine::RunReporter {
+class QuietReporter : public RunWindow {
  public:
   void showWorkingOn(const std::string&) override {}
   void showOperation(const std::string&) override {}
@@ -60,7 +60,7 @@ bool makeSampleSite(const QString& folder) {
     entries.push_back({page, true});
   }
   QuietReporter reporter;
-  return engine::UpdateRun(QFile::encodeName(folder).toStdString(), entries,
+  return UpdateInWindow(QFile::encodeName(folder).toStdString(), entries,
                            "555-0100", "555-0199", reporter) == 6;
 }
 

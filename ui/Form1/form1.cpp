@@ -142,8 +142,8 @@ void Form1::Command5_Click() {
   const engine::Selection entries = selectFiles_->files()->selection();
   const std::string searchText = runText(change_->searchText());
   const std::string newText = runText(change_->newText());
-  runner_->start([=](engine::RunReporter& reporter) {
-    engine::UpdateRun(folder, entries, searchText, newText, reporter);
+  runner_->start([=](RunWindow& window) {
+    UpdateInWindow(folder, entries, searchText, newText, window);
   });
 }
 
@@ -162,7 +162,7 @@ void Form1::CommandPreview_Click() {
   auto preview = std::make_shared<engine::Preview>();
   const std::atomic<bool>* stop = runner_->stopFlag();
   pendingPreview_ = preview;
-  runner_->start([=](engine::RunReporter&) {
+  runner_->start([=](RunWindow&) {
     engine::PreviewRun(folder, entries, searchText, newText, preview.get(),
                        stop);
   });

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "engine/preview.h"
-#include "engine/run_reporter.h"
+#include "ui/widgets/run_window.h"
 
 class ChangeFrame;
 class Form2;
@@ -26,7 +26,7 @@ class RunWorker;
 class SelectFilesFrame;
 class UpdateFrame;
 
-class Form1 : public QWidget, public engine::RunReporter {
+class Form1 : public QWidget, public RunWindow {
   Q_OBJECT
 
  public:
@@ -37,7 +37,7 @@ class Form1 : public QWidget, public engine::RunReporter {
   // be opened is told to the user and the lists stay where they are.
   void openFolder(const QString& folder);
 
-  // engine::RunReporter, called on the window's thread with what the run
+  // RunWindow, called on the window's thread with what the run
   // reported on its own.
   void showWorkingOn(const std::string& text) override;
   void showOperation(const std::string& text) override;

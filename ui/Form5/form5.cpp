@@ -28,7 +28,6 @@ namespace {
 constexpr QSize kClientSize(419, 394);
 
 // The text that means no type has been picked yet; the run refuses it.
-const char kChooseText[] = "<Choose>";
 // The first type: each backup goes back to the document it records.
 const char kAsRecorded[] = "As recorded";
 
@@ -148,7 +147,7 @@ void Form5::Form_Load() {
                     QStringLiteral("ASP"), QStringLiteral("CFM"),
                     QStringLiteral("HTS"), QStringLiteral("MV")});
   Combo1->setCurrentIndex(-1);
-  Combo1->setEditText(QString::fromLatin1(kChooseText));
+  Combo1->setEditText(QString::fromLatin1(kChooseType));
 }
 
 void Form5::Drive1_Change() { Dir1->setPath(Drive1->drive()); }
@@ -157,13 +156,13 @@ void Form5::Dir1_Change() { File1->setPath(Dir1->path()); }
 
 void Form5::chooseTypeForBackups() {
   const QString now = Combo1->currentText();
-  if (now != QLatin1String(kChooseText) && now != QLatin1String(kAsRecorded))
+  if (now != QLatin1String(kChooseType) && now != QLatin1String(kAsRecorded))
     return;  // the user's own pick stays
   if (BackupsRecordDocuments(Dir1->path(), File1->selection())) {
     Combo1->setCurrentIndex(0);
   } else {
     Combo1->setCurrentIndex(-1);
-    Combo1->setEditText(QString::fromLatin1(kChooseText));
+    Combo1->setEditText(QString::fromLatin1(kChooseType));
   }
 }
 
@@ -177,8 +176,8 @@ void Form5::Command1_Click() {
                                : Combo1->currentText().toStdString();
   const std::string folder = ui::toPathBytes(Dir1->path()).toStdString();
   const engine::Selection entries = File1->selection();
-  runner_->start([=](engine::RunReporter& reporter) {
-    engine::RestoreRun(type, folder, entries, reporter);
+  runner_->start([=](RunWindow& window) {
+    RestoreInWindow(type, folder, entries, window);
   });
 }
 

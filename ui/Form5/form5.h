@@ -11,7 +11,7 @@
 #include <QWidget>
 #include <string>
 
-#include "engine/run_reporter.h"
+#include "ui/widgets/run_window.h"
 
 class DriveList;
 class FileList;
@@ -23,7 +23,7 @@ class QPushButton;
 class ProgressBar;
 class RunWorker;
 
-class Form5 : public QWidget, public engine::RunReporter {
+class Form5 : public QWidget, public RunWindow {
   Q_OBJECT
  public:
   // Starts at the process's current folder.
@@ -34,7 +34,7 @@ class Form5 : public QWidget, public engine::RunReporter {
   // be opened is told to the user and the lists stay where they are.
   void openFolder(const QString& folder);
 
-  // engine::RunReporter, called on the window's thread with what the run
+  // RunWindow, called on the window's thread with what the run
   // reported on its own.  The restore run never asks for status lines or
   // for the Update button, which this window lacks.
   void showWorkingOn(const std::string& text) override;

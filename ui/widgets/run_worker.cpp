@@ -124,7 +124,7 @@ class InputGate : public QObject {
 // a run that waits for the window.
 class RunWorker::Impl : public QObject {
  public:
-  Impl(RunWorker* owner, engine::RunReporter& window)
+  Impl(RunWorker* owner, RunWindow& window)
       : owner_(owner), window_(window), gate_([this] { stop_ = true; }) {}
 
   ~Impl() override {
@@ -139,7 +139,7 @@ class RunWorker::Impl : public QObject {
     if (running_) endRun();
   }
 
-  void start(std::function<void(engine::RunReporter&)> run);
+  void start(std::function<void(RunWindow&)> run);
   bool running() const { return running_; }
   void requestStop() { stop_ = true; }
   const std::atomic<bool>* stopFlag() const { return &stop_; }
@@ -150,7 +150,7 @@ class RunWorker::Impl : public QObject {
 
  private:
   class Reporter;
-  using Report = std::function<void(engine::RunReporter&)>;
+  using Report = std::function<void(RunWindow&)>;
   enum class Kind { kWorkingOn, kOperation, kRange, kValue };
 
   // Called on the run's thread.
@@ -168,7 +168,7 @@ class RunWorker::Impl : public QObject {
   void endRun();
 
   RunWorker* owner_;
-  engine::RunReporter& window_;
+  RunWindow& window_;
   InputGate gate_;
   std::thread thread_;
   bool running_ = false;
@@ -187,39 +187,43 @@ class RunWorker::Impl : public QObject {
 
 // What the run talks to: every call is carried to the window's thread,
 // with copies of what it needs, since the run's frame does not outlive it.
-class RunWorker::Impl::Reporter : public engine::RunReporter {
+class RunWorker::Impl::Reporter : public RunWindow {
  public:
   Reporter(Impl& impl, std::function<bool()> check)
       : impl_(impl), check_(std::move(check)) {}
 
+  void showStep(engine::RunStep step) override {
+    impl_.post(Kind::kOperation,
+               [step](RunWindow& r) { r.showStep(step); });
+  }
   void showWorkingOn(const std::string& text) override {
     impl_.post(Kind::kWorkingOn,
-               [text](engine::RunReporter& r) { r.showWorkingOn(text); });
+               [text](RunWindow& r) { r.showWorkingOn(text); });
   }
   void showOperation(const std::string& text) override {
     impl_.post(Kind::kOperation,
-               [text](engine::RunReporter& r) { r.showOperation(text); });
+               [text](RunWindow& r) { r.showOperation(text); });
   }
   void setProgressRange(int minimum, int maximum) override {
-    impl_.post(Kind::kRange, [minimum, maximum](engine::RunReporter& r) {
+    impl_.post(Kind::kRange, [minimum, maximum](RunWindow& r) {
       r.setProgressRange(minimum, maximum);
     });
   }
   void setProgressValue(int value) override {
     impl_.post(Kind::kValue,
-               [value](engine::RunReporter& r) { r.setProgressValue(value); });
+               [value](RunWindow& r) { r.setProgressValue(value); });
   }
   void showMessage(const std::string& prompt,
                    const std::string& title) override {
-    impl_.callAndWait([prompt, title](engine::RunReporter& r) {
+    impl_.callAndWait([prompt, title](RunWindow& r) {
       r.showMessage(prompt, title);
     });
   }
   void disableUpdate() override {
-    impl_.callAndWait([](engine::RunReporter& r) { r.disableUpdate(); });
+    impl_.callAndWait([](RunWindow& r) { r.disableUpdate(); });
   }
   void refreshList() override {
-    impl_.callAndWait([](engine::RunReporter& r) { r.refreshList(); });
+    impl_.callAndWait([](RunWindow& r) { r.refreshList(); });
   }
   bool stopRequested() override { return impl_.stopRequested(check_); }
 
@@ -228,7 +232,7 @@ class RunWorker::Impl::Reporter : public engine::RunReporter {
   const std::function<bool()> check_;
 };
 
-void RunWorker::Impl::start(std::function<void(engine::RunReporter&)> run) {
+void RunWorker::Impl::start(std::function<void(RunWindow&)> run) {
   stop_ = false;
   // The thread first: were it refused, the program's input would otherwise
   // stay blocked for good.  What the run reports reaches the window through
@@ -311,12 +315,12 @@ void RunWorker::Impl::endRun() {
   --runsGoingOn;
 }
 
-RunWorker::RunWorker(engine::RunReporter& window, QObject* parent)
+RunWorker::RunWorker(RunWindow& window, QObject* parent)
     : QObject(parent), impl_(new Impl(this, window)) {}
 
 RunWorker::~RunWorker() { delete impl_; }
 
-void RunWorker::start(std::function<void(engine::RunReporter&)> run) {
+void RunWorker::start(std::function<void(RunWindow&)> run) {
   if (!impl_->running()) impl_->start(std::move(run));
 }
 

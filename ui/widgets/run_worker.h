@@ -1,6 +1,6 @@
 // RunWorker runs one engine run (an update, a restore, a preview) on a
 // thread of its own, so that the windows keep repainting while it works.
-// The run reports through the window's own RunReporter, whose calls are
+// The run reports through the window's own RunWindow, whose calls are
 // carried to the window's thread by queued signals; showMessage blocks the
 // run until the user has closed the box, as the run expects.  The run's
 // thread calls nothing of the window itself.  While a run goes on, every
@@ -15,7 +15,7 @@
 #include <atomic>
 #include <functional>
 
-#include "engine/run_reporter.h"
+#include "ui/widgets/run_window.h"
 
 class QWidget;
 
@@ -28,14 +28,14 @@ class RunWorker : public QObject {
   // shown, and a yes ends the run as Stop does.  The window must outlive
   // the worker: a window that is its parent deletes it first thing in its
   // destructor.
-  explicit RunWorker(engine::RunReporter& window, QObject* parent = nullptr);
+  explicit RunWorker(RunWindow& window, QObject* parent = nullptr);
   ~RunWorker() override;  // waits for a run still going on
 
   // Starts run on a worker thread and returns at once; run gets the
   // reporter to call.  Ignored while a run goes on.  Throws
   // std::system_error or std::bad_alloc when no thread can be made; no run
   // has started then, and the windows take input as before.
-  void start(std::function<void(engine::RunReporter&)> run);
+  void start(std::function<void(RunWindow&)> run);
   bool running() const;
   // Asks the run to stop after its current document.
   void requestStop();

@@ -1,15 +1,13 @@
 // FailureReport gathers the documents that a run had to leave, each with the
 // reason in plain words and what became of it, and turns them into the one
-// message that the run shows after its loop.
+// message that a window shows after the run.
 
-#ifndef VANTREL_ENGINE_FAILURE_REPORT_H_
-#define VANTREL_ENGINE_FAILURE_REPORT_H_
+#ifndef VANTREL_UI_WIDGETS_FAILURE_REPORT_H_
+#define VANTREL_UI_WIDGETS_FAILURE_REPORT_H_
 
 #include <cstddef>
 #include <string>
 #include <vector>
-
-namespace engine {
 
 class FailureReport {
  public:
@@ -28,6 +26,4 @@ class FailureReport {
   std::vector<std::string> failures_;
 };
 
-}  // namespace engine
-
-#endif  // VANTREL_ENGINE_FAILURE_REPORT_H_
+#endif  // VANTREL_UI_WIDGETS_FAILURE_REPORT_H_

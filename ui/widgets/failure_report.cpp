@@ -1,6 +1,4 @@
-#include "engine/failure_report.h"
-
-namespace engine {
+#include "ui/widgets/failure_report.h"
 
 void FailureReport::Add(std::string path, std::string what_happened) {
   failures_.push_back(std::move(path) + ": " + std::move(what_happened));
@@ -22,5 +20,3 @@ std::string FailureReport::Message(const std::string& heading,
   message += "\n\n" + closing;
   return message;
 }
-
-}  // namespace engine
