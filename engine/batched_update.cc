@@ -82,11 +82,11 @@ bool BatchedUpdater::Lock(std::size_t index, const std::string& folder) {
   Status locked = locks_.Take(folder);
   if (locked.ok()) return true;
   Left(index, Verdict::kRefused, Reason::kLocked,
-                (locked.code() == Status::kBusy
-                     ? "another update or restore is working in " + folder
-                     : "the folder " + folder + " could not be locked (" +
-                           locked.reason() + ")") +
-                    kUnchanged);
+       (locked.code() == Status::kBusy
+            ? "another update or restore is working in " + folder
+            : "the folder " + folder + " could not be locked (" +
+                  locked.reason() + ")") +
+           kUnchanged);
   return false;
 }
 
@@ -119,14 +119,9 @@ Outcome BatchedUpdater::Prepare(std::size_t index) {
       break;
   }
   if (!Lock(index, FolderOf(checked_.target))) return Outcome::kFailed;
-  Pending pending{index,
-                  checked_.plan.replacements,
-                  document,
-                  checked_.backup,
-                  checked_.target,
-                  checked_.attributes,
-                  "",
-                  ""};
+  Pending pending{
+      index,           checked_.plan.replacements, document, checked_.backup,
+      checked_.target, checked_.attributes,        "",       ""};
   Status status =
       WriteTemporary(fs_, BackupRequest(checked_), &pending.backup_temporary);
   if (!status.ok()) {
@@ -158,9 +153,9 @@ void BatchedUpdater::Fail(const Pending& pending, Reason reason,
   if (!backup_in_place) fs_.DeleteFile(pending.backup_temporary);
   fs_.DeleteFile(pending.document_temporary);
   Left(pending.index, Verdict::kFailed, reason,
-                why + (backup_in_place ? "; it is unchanged, with its backup " +
-                                             pending.backup + " beside it."
-                                       : std::string(kUnchanged)));
+       why + (backup_in_place ? "; it is unchanged, with its backup " +
+                                    pending.backup + " beside it."
+                              : std::string(kUnchanged)));
 }
 
 int BatchedUpdater::Commit() {
@@ -220,9 +215,9 @@ bool BatchedUpdater::ReplaceDocument(const Pending& pending,
                                      const Status& names_flushed) {
   if (!names_flushed.ok()) {
     fs_.DeleteFile(pending.document_temporary);
-    LeaveDocument(pending, Reason::kWrite,
-                  "its backup " + pending.backup +
-                      " could not be flushed to disk");
+    LeaveDocument(
+        pending, Reason::kWrite,
+        "its backup " + pending.backup + " could not be flushed to disk");
     return false;
   }
   Status status = CommitTemporary(
@@ -236,9 +231,9 @@ bool BatchedUpdater::ReplaceDocument(const Pending& pending,
     return false;
   }
   if (!status.ok()) {
-    LeaveDocument(pending, Reason::kWrite,
-                  "the document could not be replaced (" + status.reason() +
-                      ")");
+    LeaveDocument(
+        pending, Reason::kWrite,
+        "the document could not be replaced (" + status.reason() + ")");
     return false;
   }
   if (!pending.older_backup.empty()) {
@@ -260,8 +255,7 @@ void BatchedUpdater::GiveUp(const Pending& pending,
                             const std::exception& failure, bool placed) {
   fs_.DeleteFile(pending.document_temporary);
   fs_.DeleteFile(pending.backup_temporary);
-  LeaveDocument(pending, MemoryReason(failure), MemoryFailure(failure),
-                placed);
+  LeaveDocument(pending, MemoryReason(failure), MemoryFailure(failure), placed);
 }
 
 bool BatchedUpdater::PlaceBackup(Pending* pending) {

@@ -148,9 +148,9 @@ int BatchedRestorer::Commit() {
         CommitTemporary(fs_, DocumentRequest(pending), pending.temporary);
     if (placed.code() == Status::kChanged) {
       Left(pending, Reason::kChanged,
-                    "another program changed " + pending.target +
-                        " meanwhile; it is as that program saved it, and the "
-                        "backup is kept.");
+           "another program changed " + pending.target +
+               " meanwhile; it is as that program saved it, and the "
+               "backup is kept.");
     } else if (!placed.ok()) {
       Left(pending, Reason::kWrite,
            "it could not be copied to " + pending.target + " (" +
@@ -169,9 +169,9 @@ int BatchedRestorer::Commit() {
     }
     if (!names.ok()) {
       Left(*pending, Reason::kWrite,
-                    "it was copied to " + pending->target +
-                        ", but the folder could not be flushed to disk (" +
-                        names.reason() + "); the backup is kept.");
+           "it was copied to " + pending->target +
+               ", but the folder could not be flushed to disk (" +
+               names.reason() + "); the backup is kept.");
       continue;
     }
     // Only the backup that was copied goes: not one put there meanwhile.
@@ -257,13 +257,13 @@ RunOutcome RestoreRun(const std::string& typeText, const std::string& folder,
     try {
       restorer.Prepare(index);
     } catch (const std::bad_alloc&) {
-      outcome.Leave(index, Verdict::kFailed, Reason::kMemory,
-                    std::string("there is not enough memory to hold it") +
-                        kBothKept);
+      outcome.Leave(
+          index, Verdict::kFailed, Reason::kMemory,
+          std::string("there is not enough memory to hold it") + kBothKept);
     } catch (const std::exception& failure) {
       outcome.Leave(index, Verdict::kFailed, Reason::kWrite,
-                    std::string("it could not be restored (") +
-                        failure.what() + ")" + kBothKept);
+                    std::string("it could not be restored (") + failure.what() +
+                        ")" + kBothKept);
     }
     if (restorer.Full()) restorer.Commit();
   }

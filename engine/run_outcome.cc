@@ -82,7 +82,8 @@ void RunOutcome::Merge(RunOutcome&& other) {
 void AddNotReached(const std::string& folder, const Selection& entries,
                    std::size_t from, RunOutcome* outcome) {
   for (std::size_t i = from; i < entries.size(); ++i) {
-    if (entries[i].selected) outcome->Add(documentPath(folder, entries[i].name));
+    if (entries[i].selected)
+      outcome->Add(documentPath(folder, entries[i].name));
   }
 }
 

@@ -133,10 +133,9 @@ void RestoreAll(TempFolder& folder, LoggingFileSystem& fs,
                 {"two.bac", "two original"},
                 {"one.htm", "updated"},
                 {"two.htm", "updated"}});
-  RestoreInWindow(
-      "htm", folder.path(),
-      {{"one.bac", true}, {"three.bac", true}, {"two.bac", true}}, reporter,
-      fs);
+  RestoreInWindow("htm", folder.path(),
+                  {{"one.bac", true}, {"three.bac", true}, {"two.bac", true}},
+                  reporter, fs);
 }
 
 TEST(RestoreFaultTest, BackupIsKeptUnlessItsCopyIsInPlace) {
@@ -187,7 +186,7 @@ TEST(DurabilityTest, EachCopyIsOnDiskBeforeTheOtherIsReplaced) {
   LoggingFileSystem update;
   RecordingReporter reporter;
   ASSERT_EQ(UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog",
-                              reporter, update),
+                           reporter, update),
             1);
   // Backup and new content flushed, the backup named, the name flushed;
   // only then the document.
@@ -200,8 +199,7 @@ TEST(DurabilityTest, EachCopyIsOnDiskBeforeTheOtherIsReplaced) {
 
   // The copy flushed, named, the name flushed; only then the backup goes.
   LoggingFileSystem restore;
-  RestoreInWindow("htm", folder.path(), {{"a.bac", true}}, reporter,
-                     restore);
+  RestoreInWindow("htm", folder.path(), {{"a.bac", true}}, reporter, restore);
   const std::vector<std::ptrdiff_t> restore_flushes =
       restore.Positions("syncfs");
   ASSERT_GE(restore_flushes.size(), 2u);

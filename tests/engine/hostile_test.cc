@@ -81,8 +81,8 @@ TEST(HostileTest, ASubfolderSwappedForALinkLeadsNowhere) {
   ASSERT_EQ(::symlink(outside.c_str(), (site + "/sub").c_str()), 0);
 
   RecordingReporter update, restore;
-  EXPECT_EQ(
-      UpdateInWindow(site, {{"sub/a.htm", true}}, "cat", "dog", update), 0);
+  EXPECT_EQ(UpdateInWindow(site, {{"sub/a.htm", true}}, "cat", "dog", update),
+            0);
   RestoreInWindow("htm", site, {{"sub/b.bac", true}}, restore);
   engine::Preview preview;
   engine::PreviewRun(site, {{"sub/a.htm", true}}, "cat", "dog", &preview);
@@ -158,8 +158,8 @@ TEST(HostileTest, ADocumentThatCantBeReplacedKeepsItsOlderBackup) {
     engine::Preview preview;
     engine::PreviewRun(folder.path(), {{"a.htm", true}}, "cat", "dog",
                        &preview);
-    const int updated = UpdateInWindow(folder.path(), {{"a.htm", true}},
-                                          "cat", "dog", reporter);
+    const int updated = UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat",
+                                       "dog", reporter);
     flags = 0;
     ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
     ::close(fd);
@@ -254,8 +254,8 @@ TEST(HostileTest, NamesThatCantBeChangedAloneAreRefused) {
   const Files before = folder.Contents();
   RecordingReporter reporter;
   EXPECT_EQ(UpdateInWindow(folder.path(),
-                              {{"a.htm", true}, {".mv", true}, {"b.htm", true}},
-                              "cat", "dog", reporter),
+                           {{"a.htm", true}, {".mv", true}, {"b.htm", true}},
+                           "cat", "dog", reporter),
             0);
   EXPECT_EQ(folder.Contents(), before);
   EXPECT_THAT(Messages(reporter), HasSubstr("it has 2 names (hard links)"));
@@ -268,7 +268,7 @@ TEST(HostileTest, ASecondNameOfAChangedFileIsNotCalledUnchanged) {
   ASSERT_EQ(::symlink("b.htm", folder.file("a.htm").c_str()), 0);
   RecordingReporter reporter;
   EXPECT_EQ(UpdateInWindow(folder.path(), {{"a.htm", true}, {"b.htm", true}},
-                              "cat", "dog", reporter),
+                           "cat", "dog", reporter),
             1);
   EXPECT_EQ(ReadFile(folder.file("b.htm")), "dog");
   const std::string messages = Messages(reporter);
@@ -285,9 +285,9 @@ TEST(HostileTest, AnEmptyRecordNamesNoDocument) {
     GTEST_SKIP() << "no extended attributes here";
   }
   RecordingReporter reporter;
-  EXPECT_EQ(UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog",
-                              reporter),
-            1);
+  EXPECT_EQ(
+      UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog", reporter),
+      1);
   EXPECT_EQ(folder.Contents(), (Files{{"a.htm", "dog"}, {"a.bac", "cat"}}));
 }
 
@@ -301,7 +301,7 @@ TEST(HostileTest, AnOlderBackupOutlivesARunKilledBeforeItsDocument) {
     };
     RecordingReporter reporter;
     UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog", reporter,
-                      fs);
+                   fs);
     return 1;
   });
   // The next run in the folder clears leftovers away, not the undo point.

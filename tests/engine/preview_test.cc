@@ -193,7 +193,7 @@ TEST_F(StopTest, UpdateStopsInsideALongDocument) {
   for (int i = 0; i < 200000; ++i) lines += "a cat on a line\r\n";
   folder_.Write({{"a.htm", lines}});
   EXPECT_EQ(UpdateInWindow(folder_.path(), {{"a.htm", true}}, "cat", "dog",
-                              reporter_, fs_),
+                           reporter_, fs_),
             0);
   EXPECT_EQ(folder_.Contents(),
             (Files{{"a.htm", lines}, {"b.htm", "cat"}, {"c.htm", "cat"}}));

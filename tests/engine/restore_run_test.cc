@@ -128,7 +128,7 @@ TEST(RestoreRunTest, UpdateThenRestoreGivesBackEveryByte) {
   folder.Write(originals);
   RecordingReporter reporter;
   ASSERT_EQ(UpdateInWindow(folder.path(), {{"a.htm", true}, {"b.cfm", true}},
-                              "cat", "dog", reporter),
+                           "cat", "dog", reporter),
             2);
   ASSERT_NE(folder.Contents(), originals);
 
@@ -160,14 +160,14 @@ TEST(RestoreRunTest, AWholeSiteIsUpdatedAndRestoredFolderByFolder) {
                   .ok());
   RecordingReporter reporter;
   EXPECT_EQ(UpdateInWindow(site,
-                              {{"index.htm", true},
-                               {"products/widget.htm", true},
-                               {"news/2019/a.asp", true},
-                               {"locked/b.htm", true},
-                               {"../outside.htm", true},
-                               {"products//widget.htm", true},
-                               {"/etc/passwd", true}},
-                              "cat", "dog", reporter),
+                           {{"index.htm", true},
+                            {"products/widget.htm", true},
+                            {"news/2019/a.asp", true},
+                            {"locked/b.htm", true},
+                            {"../outside.htm", true},
+                            {"products//widget.htm", true},
+                            {"/etc/passwd", true}},
+                           "cat", "dog", reporter),
             3);
   ASSERT_FALSE(reporter.messages.empty());
   EXPECT_THAT(
@@ -183,8 +183,8 @@ TEST(RestoreRunTest, AWholeSiteIsUpdatedAndRestoredFolderByFolder) {
   other.reset();
 
   RestoreInWindow("htm", site,
-                     {{"index.bac", true}, {"products/widget.bac", true}},
-                     reporter);
+                  {{"index.bac", true}, {"products/widget.bac", true}},
+                  reporter);
   RestoreInWindow("asp", site, {{"news/2019/a.bac", true}}, reporter);
   for (const auto& [name, contents] : originals) {
     EXPECT_EQ(ReadFile(root.file(name)), contents) << name;
@@ -199,8 +199,8 @@ TEST(RestoreRunTest, AsRecordedPutsEveryTypeBackInOneRun) {
   RecordingReporter reporter;
   ASSERT_EQ(
       UpdateInWindow(folder.path(),
-                        {{"a.htm", true}, {"b.asp", true}, {"page.html", true}},
-                        "cat", "dog", reporter),
+                     {{"a.htm", true}, {"b.asp", true}, {"page.html", true}},
+                     "cat", "dog", reporter),
       3);
   std::string record;
   bool present = false;
@@ -213,11 +213,11 @@ TEST(RestoreRunTest, AsRecordedPutsEveryTypeBackInOneRun) {
   folder.Write({{"n.bac", "no record"}});
 
   RestoreInWindow("", folder.path(),
-                     {{"a.bac", true},
-                      {"b.bac", true},
-                      {"n.bac", true},
-                      {"page.html.bac", true}},
-                     reporter);
+                  {{"a.bac", true},
+                   {"b.bac", true},
+                   {"n.bac", true},
+                   {"page.html.bac", true}},
+                  reporter);
 
   EXPECT_EQ(folder.Contents(), (Files{{"a.htm", "cat"},
                                       {"b.asp", "cat"},

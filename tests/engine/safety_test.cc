@@ -82,8 +82,7 @@ TEST(SafetyTest, ASecondRunOnTheSameFolderIsRefused) {
     UpdateInWindow(folder.path(), {{"a.htm", true}}, "dog", "cow", second);
   });
   EXPECT_EQ(
-      UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog", first),
-      1);
+      UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog", first), 1);
   ASSERT_EQ(second.messages.size(), 2u);
   for (const std::string& message : second.messages) {
     EXPECT_THAT(message, HasSubstr("Another update or restore is working in " +
@@ -119,7 +118,7 @@ TEST(SafetyTest, ADocumentChangedMeanwhileIsLeftAsTheOtherProgramSavedIt) {
   WritesMeanwhile fs(folder.file("a.htm"), folder.file("a.bac"));
   RecordingReporter reporter;
   EXPECT_EQ(UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog",
-                              reporter, fs),
+                           reporter, fs),
             0);
   EXPECT_EQ(ReadFile(folder.file("a.htm")), "saved by someone else");
   ASSERT_FALSE(reporter.messages.empty());
@@ -131,12 +130,12 @@ TEST(SafetyTest, BackupsBelongToTheirDocument) {
   if (!HasExtendedAttributes(folder)) GTEST_SKIP() << "no user xattrs here";
   folder.Write({{"about.htm", "htm cat"}, {"about.asp", "asp cat"}});
   RecordingReporter reporter;
-  ASSERT_EQ(UpdateInWindow(folder.path(), {{"about.htm", true}}, "cat",
-                              "dog", reporter),
+  ASSERT_EQ(UpdateInWindow(folder.path(), {{"about.htm", true}}, "cat", "dog",
+                           reporter),
             1);
   // A later run must not put about.asp's original over about.htm's.
-  EXPECT_EQ(UpdateInWindow(folder.path(), {{"about.asp", true}}, "cat",
-                              "dog", reporter),
+  EXPECT_EQ(UpdateInWindow(folder.path(), {{"about.asp", true}}, "cat", "dog",
+                           reporter),
             0);
   EXPECT_THAT(reporter.messages.back(),
               HasSubstr("holds the original of " + folder.file("about.htm")));
@@ -174,12 +173,12 @@ TEST(SafetyTest, TextsAreUnicodeWhateverTheLocale) {
   std::setlocale(LC_CTYPE, "C");  // a code page without the euro sign
   RecordingReporter reporter;
   EXPECT_EQ(UpdateInWindow(folder.path(), {{"buy.asp", true}}, "\u20ac", "x",
-                              reporter),
+                           reporter),
             0);
   // A character the document's own encoding lacks is refused before any
   // write, so the older backup stays too.
   EXPECT_EQ(UpdateInWindow(folder.path(), {{"l2.htm", true}}, "price",
-                              "5 \u20ac", reporter),
+                           "5 \u20ac", reporter),
             0);
   std::setlocale(LC_CTYPE, locale.c_str());
   EXPECT_EQ(folder.Contents(), before);
@@ -211,9 +210,9 @@ TEST_F(RootTest, LinksPlantedByAnotherUserAreNotFollowed) {
 
   RestoreInWindow("htm", folder.path(), {{"x.bac", true}}, reporter);
   ::unlink(folder.file("x.bac").c_str());
-  EXPECT_EQ(UpdateInWindow(folder.path(), {{"x.htm", true}}, "cat", "dog",
-                              reporter),
-            0);
+  EXPECT_EQ(
+      UpdateInWindow(folder.path(), {{"x.htm", true}}, "cat", "dog", reporter),
+      0);
 
   EXPECT_EQ(ReadFile(secret), "root's cat");
   struct stat info;
@@ -256,9 +255,9 @@ TEST_F(RootTest, ReplacedFilesKeepTheirOwnModeOwnerAndAttributes) {
   }
 
   WriteFile(document, "cat");  // keeps owner and mode
-  ASSERT_EQ(UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog",
-                              reporter),
-            1);
+  ASSERT_EQ(
+      UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog", reporter),
+      1);
   for (const char* name : {"a.htm", "a.bac"}) {
     ASSERT_EQ(::stat(folder.file(name).c_str(), &info), 0);
     EXPECT_EQ(info.st_uid, kOther) << name;
@@ -273,9 +272,9 @@ TEST_F(RootTest, AFolderThatHandsOutItsGroupDoesNotGetADocument) {
   ASSERT_EQ(::chmod(folder.path().c_str(), 02775), 0);
   ASSERT_EQ(::chmod(folder.file("a.htm").c_str(), 0640), 0);
   RecordingReporter reporter;
-  ASSERT_EQ(UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog",
-                              reporter),
-            1);
+  ASSERT_EQ(
+      UpdateInWindow(folder.path(), {{"a.htm", true}}, "cat", "dog", reporter),
+      1);
   for (const char* name : {"a.htm", "a.bac"}) {
     struct stat info;
     ASSERT_EQ(::stat(folder.file(name).c_str(), &info), 0);

@@ -75,9 +75,9 @@ TEST_P(UpdateRefusalTest, ChangesNothingAndSaysWhy) {
   folder.Write({{"a.htm", "cat\r\n"}});
   RecordingReporter reporter;
   const RefusalCase& c = GetParam();
-  EXPECT_EQ(UpdateInWindow(folder.path(), c.entries, c.search, c.new_text,
-                              reporter),
-            0);
+  EXPECT_EQ(
+      UpdateInWindow(folder.path(), c.entries, c.search, c.new_text, reporter),
+      0);
   EXPECT_EQ(reporter.calls, c.calls);
   EXPECT_EQ(folder.Contents(), (Files{{"a.htm", "cat\r\n"}}));
 }
@@ -144,9 +144,8 @@ TEST_P(UpdateDocumentTest, ChangesOnlyWhatItMayAndSaysSo) {
   for (const std::string& name : c.selected) entries.push_back({name, true});
   RecordingReporter reporter;
 
-  EXPECT_EQ(
-      UpdateInWindow(folder.path(), entries, c.search, "dog", reporter),
-      c.updated);
+  EXPECT_EQ(UpdateInWindow(folder.path(), entries, c.search, "dog", reporter),
+            c.updated);
 
   EXPECT_EQ(folder.Contents(), c.after);
   std::string messages;
@@ -242,7 +241,7 @@ TEST(UpdateRunTest, LinksStayLinksAndFilesKeepTheirPermissions) {
   RecordingReporter reporter;
 
   EXPECT_EQ(UpdateInWindow(folder.path(), {{"link.htm", true}}, "cat", "dog",
-                              reporter),
+                           reporter),
             1);
 
   struct stat info;

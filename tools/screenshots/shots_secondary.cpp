@@ -61,7 +61,7 @@ bool makeSampleSite(const QString& folder) {
   }
   QuietReporter reporter;
   return UpdateInWindow(QFile::encodeName(folder).toStdString(), entries,
-                           "555-0100", "555-0199", reporter) == 6;
+                        "555-0100", "555-0199", reporter) == 6;
 }
 
 bool save(QWidget* window, const QDir& out, const char* name) {

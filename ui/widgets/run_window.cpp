@@ -101,10 +101,9 @@ int UpdateInWindow(const std::string& folder, const engine::Selection& entries,
     window.setProgressValue(0);
   } else {
     window.setProgressValue(count);
-    window.showMessage(not_found > 0
-                           ? "The text was not found in the selected "
-                             "documents. Nothing was changed."
-                           : "No files selected to modify.",
+    window.showMessage(not_found > 0 ? "The text was not found in the selected "
+                                       "documents. Nothing was changed."
+                                     : "No files selected to modify.",
                        "Oops..");
     window.setProgressValue(0);
   }

@@ -193,8 +193,7 @@ class RunWorker::Impl::Reporter : public RunWindow {
       : impl_(impl), check_(std::move(check)) {}
 
   void showStep(engine::RunStep step) override {
-    impl_.post(Kind::kOperation,
-               [step](RunWindow& r) { r.showStep(step); });
+    impl_.post(Kind::kOperation, [step](RunWindow& r) { r.showStep(step); });
   }
   void showWorkingOn(const std::string& text) override {
     impl_.post(Kind::kWorkingOn,
@@ -215,9 +214,8 @@ class RunWorker::Impl::Reporter : public RunWindow {
   }
   void showMessage(const std::string& prompt,
                    const std::string& title) override {
-    impl_.callAndWait([prompt, title](RunWindow& r) {
-      r.showMessage(prompt, title);
-    });
+    impl_.callAndWait(
+        [prompt, title](RunWindow& r) { r.showMessage(prompt, title); });
   }
   void disableUpdate() override {
     impl_.callAndWait([](RunWindow& r) { r.disableUpdate(); });
