@@ -74,6 +74,8 @@ class DisplayDecoder {
                   std::size_t offset, std::size_t length, bool plain,
                   std::string* text, std::size_t* text_offset,
                   std::size_t* text_length);
+  // Sets *text to bytes, from the start state, decoded.
+  void DecodeWhole(std::string_view bytes, std::string* text);
 
  private:
   // Appends bytes, decoded, to *out, going on in the state that the call
@@ -169,19 +171,24 @@ void DisplayDecoder::AppendUtf8(std::string_view bytes,
   }
 }
 
+void DisplayDecoder::DecodeWhole(std::string_view bytes, std::string* text) {
+  text->clear();
+  if (Plain(bytes)) {
+    text->assign(bytes);
+    return;
+  }
+  if (conversion_ != nullptr) conversion_->Reset();
+  text->reserve(bytes.size() + bytes.size() / 2 + 16);
+  Append(bytes, text);
+}
+
 PreviewLineDecoder::PreviewLineDecoder() = default;
 PreviewLineDecoder::~PreviewLineDecoder() = default;
 
 void PreviewLineDecoder::AddLines(const CheckedDocument& checked,
                                   std::vector<PreviewLine>* lines) {
   const std::string& encoding = checked.plan.encoding;
-  auto found = decoders_.find(encoding);
-  if (found == decoders_.end()) {
-    found =
-        decoders_.emplace(encoding, std::make_unique<DisplayDecoder>(encoding))
-            .first;
-  }
-  DisplayDecoder& decoder = *found->second;
+  DisplayDecoder& decoder = DecoderFor(encoding);
   const std::string_view old_bytes = checked.contents;
   const std::string_view new_bytes = checked.plan.content;
   const bool iso2022 = encoding == "ISO-2022-JP";
@@ -213,6 +220,22 @@ void PreviewLineDecoder::AddLines(const CheckedDocument& checked,
                                             changed.inserted_length)),
         &line.after, &line.inserted_offset, &line.inserted_length);
   }
+}
+
+DisplayDecoder& PreviewLineDecoder::DecoderFor(const std::string& encoding) {
+  auto found = decoders_.find(encoding);
+  if (found == decoders_.end()) {
+    found =
+        decoders_.emplace(encoding, std::make_unique<DisplayDecoder>(encoding))
+            .first;
+  }
+  return *found->second;
+}
+
+void PreviewLineDecoder::DecodeDocument(const std::string& encoding,
+                                        std::string_view bytes,
+                                        std::string* text) {
+  DecoderFor(encoding).DecodeWhole(bytes, text);
 }
 
 }  // namespace engine

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/preview.h"
@@ -34,8 +35,13 @@ class PreviewLineDecoder {
   // kept.  May throw std::bad_alloc.
   void AddLines(const CheckedDocument& checked,
                 std::vector<PreviewLine>* lines);
+  // Sets *text to bytes, a whole document in encoding, as UTF-8.
+  void DecodeDocument(const std::string& encoding, std::string_view bytes,
+                      std::string* text);
 
  private:
+  DisplayDecoder& DecoderFor(const std::string& encoding);
+
   std::map<std::string, std::unique_ptr<DisplayDecoder>, std::less<>> decoders_;
 };
 

@@ -247,7 +247,6 @@ RunOutcome RestoreRun(const std::string& typeText, const std::string& folder,
     const Entry& entry = entries[static_cast<std::size_t>(i)];
     if (!entry.selected) continue;
     const std::size_t index = outcome.Add(documentPath(folder, entry.name));
-    const std::string& backup = outcome.documents[index].path;
     if (!staysInFolder(entry.name)) {
       outcome.Leave(index, Verdict::kRefused, Reason::kName,
                     "its name leads out of the folder " + folder +

@@ -73,7 +73,8 @@ struct RunOutcome {
 
   // Appends a document, not reached yet; returns its index.
   std::size_t Add(std::string path) {
-    documents.push_back({std::move(path)});
+    DocumentOutcome& added = documents.emplace_back();
+    added.path = std::move(path);
     return documents.size() - 1;
   }
   // Marks documents[index] as left, for reason.

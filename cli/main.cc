@@ -1,0 +1,114 @@
+// vantrel-cli: the update and the restore of the window, for terminals,
+// scripts and servers.  It links the engine only, never Qt.
+
+#include <CLI/CLI.hpp>
+#include <clocale>
+#include <iostream>
+
+#include "cli/commands.h"
+#include "engine/process_limits.h"
+
+#ifndef VANTREL_VERSION
+#define VANTREL_VERSION "unknown"
+#endif
+
+namespace {
+
+// The documents the window lists by default.
+const std::vector<std::string> kWebDocuments = {"*.htm", "*.asp", "*.hts",
+                                                "*.mv", "*.cfm"};
+
+void AddOutputOptions(CLI::App* command, cli::OutputStyle* style) {
+  command->add_flag("--json", style->json,
+                    "Print one JSON object with every document's outcome");
+  command->add_flag("-q,--quiet", style->quiet, "Print nothing but errors");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  engine::RaiseOpenFileLimit();
+
+  CLI::App app{
+      "Replaces text in many web documents at once, with a backup of each "
+      "(page.htm -> page.bac), in each document's own encoding.",
+      "vantrel-cli"};
+  app.set_version_flag("--version", "vantrel-cli " VANTREL_VERSION);
+  app.require_subcommand(1);
+  app.footer(
+      "Exit status: 0 changed, 1 text found nowhere, 2 bad input, "
+      "3 some documents refused or failed, 4 stopped.\n"
+      "See vantrel-cli(1) for examples.");
+
+  cli::ReplaceOptions replace;
+  replace.style.command = "replace";
+  std::vector<std::string> include;
+  CLI::App* replace_command = app.add_subcommand(
+      "replace",
+      "Replace the first occurrence of SEARCH on each line of "
+      "every document with NEW, letter case ignored");
+  replace_command->add_option("SEARCH", replace.search, "The text to replace")
+      ->required();
+  replace_command->add_option("NEW", replace.replacement, "The new text")
+      ->required();
+  replace_command->add_option(
+      "PATH", replace.paths,
+      "Documents or folders of documents (default: the current folder)");
+  replace_command->add_flag("-r,--recursive", replace.gather.recursive,
+                            "Include subfolders (not dot folders, not links "
+                            "to folders)");
+  replace_command
+      ->add_option("--include", include,
+                   "Names of documents to take from folders "
+                   "(repeatable; default *.htm *.asp *.hts *.mv "
+                   "*.cfm)")
+      ->take_all();
+  replace_command->add_option("--exclude", replace.gather.exclude,
+                              "Paths below a folder to leave out, such as "
+                              "'old/*' (repeatable)");
+  replace_command->add_flag("-n,--dry-run", replace.style.dry_run,
+                            "Change nothing; print the changes as a unified "
+                            "diff");
+  AddOutputOptions(replace_command, &replace.style);
+
+  cli::RestoreOptions restore;
+  restore.style.command = "restore";
+  CLI::App* restore_command = app.add_subcommand(
+      "restore",
+      "Put backups back over the documents they were made from, "
+      "then delete them");
+  CLI::Option* type = restore_command->add_option(
+      "-t,--type", restore.type,
+      "Restore every backup as a document of this type (htm: page.bac -> "
+      "page.htm); by default each goes back to the document it records");
+  restore_command
+      ->add_option("PATH", restore.paths, "Backups or folders of backups")
+      ->required();
+  restore_command->add_flag("-r,--recursive", restore.gather.recursive,
+                            "Include subfolders");
+  AddOutputOptions(restore_command, &restore.style);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& help) {
+    return app.exit(help);
+  } catch (const CLI::CallForAllHelp& help) {
+    return app.exit(help);
+  } catch (const CLI::CallForVersion& version) {
+    return app.exit(version);
+  } catch (const CLI::ParseError& error) {
+    // One line naming the problem, whatever CLI11 would add.
+    return cli::BadInput(error.what());
+  }
+
+  cli::StopOnSignals();
+  if (*replace_command) {
+    replace.gather.include = include.empty() ? kWebDocuments : include;
+    return cli::Replace(replace);
+  }
+  restore.type_given = type->count() > 0;
+  restore.gather.include = {"*.bac"};
+  restore.gather.skip_backups = false;
+  return cli::Restore(restore);
+}

@@ -1,0 +1,76 @@
+#include <cstdio>
+#include <map>
+
+#include "cli/commands.h"
+#include "cli/group_runs.h"
+#include "cli/unified_diff.h"
+#include "engine/plan_run.h"
+#include "engine/preview_lines.h"
+#include "engine/update_check.h"
+#include "engine/update_run.h"
+
+namespace cli {
+
+namespace {
+
+// The diff of a document that would change, in UTF-8 whatever its
+// encoding, under the name it is shown by.
+std::string DiffOf(const engine::CheckedDocument& checked,
+                   const std::string& shown,
+                   engine::PreviewLineDecoder* decoder) {
+  std::string before, after;
+  decoder->DecodeDocument(checked.plan.encoding, checked.contents, &before);
+  decoder->DecodeDocument(checked.plan.encoding, checked.plan.content, &after);
+  const std::size_t from = shown.find_first_not_of('/');
+  return UnifiedDiff(from == std::string::npos ? shown : shown.substr(from),
+                     before, after);
+}
+
+}  // namespace
+
+ExitStatus Replace(const ReplaceOptions& options) {
+  // The texts first: a refused text must not wait for a walk of the site.
+  engine::RunOutcome refused;
+  if (options.search.empty()) return BadInput("the text to replace is empty");
+  if (options.replacement.empty()) return BadInput("the new text is empty");
+  if (!engine::ReadyUpdate(options.search, options.replacement, 0, &refused)) {
+    return BadInput(refused.problem);
+  }
+  std::vector<DocumentGroup> groups;
+  std::string problem;
+  if (!GatherDocuments(options.paths, options.gather, &groups, &problem)) {
+    return BadInput(problem);
+  }
+  groups = SplitForRuns(std::move(groups));
+
+  const bool quiet = options.style.quiet || options.style.json;
+  CommandReporter reporter(CountDocuments(groups), quiet);
+  std::map<std::size_t, std::string> diffs;
+  engine::PreviewLineDecoder decoder;
+  auto run = [&](const DocumentGroup& group, std::size_t first) {
+    if (!options.style.dry_run) {
+      return engine::UpdateRun(group.folder, group.entries, options.search,
+                               options.replacement, reporter);
+    }
+    return engine::PlanRun(
+        group.folder, group.entries, options.search, options.replacement,
+        reporter,
+        [&](std::size_t index, const engine::CheckedDocument& checked) {
+          std::string diff = DiffOf(checked, group.shown[index], &decoder);
+          // Printed as it comes, so that a site's diff is never held
+          // whole; JSON needs the object first.
+          if (options.style.json) {
+            diffs[first + index] = std::move(diff);
+          } else if (!options.style.quiet) {
+            std::fwrite(diff.data(), 1, diff.size(), stdout);
+          }
+        });
+  };
+  engine::RunOutcome outcome;
+  if (!RunGroups(groups, reporter, run, &outcome, &problem)) {
+    return BadInput(problem);
+  }
+  return PrintOutcome(outcome, options.style, diffs);
+}
+
+}  // namespace cli
