@@ -10,13 +10,15 @@
 
 #include "cli/documents.h"
 #include "cli/run_output.h"
+#include "engine/replace_rules.h"
 
 namespace cli {
 
 struct ReplaceOptions {
-  std::string search;
-  std::string replacement;
-  std::vector<std::string> paths;
+  // SEARCH NEW PATH..., or with a list only the PATHs.
+  std::vector<std::string> arguments;
+  std::string list_file;       // empty: no list
+  engine::ReplaceRules rules;  // the options; the pairs come from above
   GatherRules gather;
   OutputStyle style;
 };

@@ -48,13 +48,27 @@ int main(int argc, char** argv) {
       "replace",
       "Replace the first occurrence of SEARCH on each line of "
       "every document with NEW, letter case ignored");
-  replace_command->add_option("SEARCH", replace.search, "The text to replace")
-      ->required();
-  replace_command->add_option("NEW", replace.replacement, "The new text")
-      ->required();
+  replace_command
+      ->add_option("ARGUMENTS", replace.arguments,
+                   "SEARCH NEW [PATH...]: the text to replace, the new text "
+                   "(empty deletes), then documents or folders of documents "
+                   "(default: the current folder); with --list, only the "
+                   "PATHs")
+      ->type_name("");
   replace_command->add_option(
-      "PATH", replace.paths,
-      "Documents or folders of documents (default: the current folder)");
+      "--list", replace.list_file,
+      "Take the pairs (text to replace, tab, new text; one a line; \\t \\n "
+      "\\\\ escapes) from this UTF-8 file, applied in order on every line");
+  replace_command->add_flag("--match-case", replace.rules.match_case,
+                            "Compare letters exactly, case included");
+  replace_command->add_flag("-w,--whole-words", replace.rules.whole_words,
+                            "Only matches with no letter, digit or _ just "
+                            "before or after them");
+  replace_command->add_flag("-a,--all", replace.rules.every_occurrence,
+                            "Every occurrence on a line, not only the first");
+  replace_command->add_flag("-e,--regex", replace.rules.regex,
+                            "SEARCH is a PCRE2 regular expression; NEW may "
+                            "hold $0...$99, ${name}, $$ and \\U \\L \\E");
   replace_command->add_flag("-r,--recursive", replace.gather.recursive,
                             "Include subfolders (not dot folders, not links "
                             "to folders)");

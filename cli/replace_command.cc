@@ -1,11 +1,16 @@
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 #include "cli/commands.h"
 #include "cli/group_runs.h"
 #include "cli/unified_diff.h"
 #include "engine/plan_run.h"
 #include "engine/preview_lines.h"
+#include "engine/replace_list.h"
 #include "engine/update_check.h"
 #include "engine/update_run.h"
 
@@ -26,19 +31,54 @@ std::string DiffOf(const engine::CheckedDocument& checked,
                      before, after);
 }
 
+// The pairs and the PATHs of options into *rules and *paths; false with
+// *problem set when they are not there or the list can't be read.
+bool ReadPairs(const ReplaceOptions& options, engine::ReplaceRules* rules,
+               std::vector<std::string>* paths, std::string* problem) {
+  const std::vector<std::string>& arguments = options.arguments;
+  if (!options.list_file.empty()) {
+    std::ifstream file(options.list_file, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    if (!file) {
+      *problem = options.list_file + ": " + std::strerror(errno);
+      return false;
+    }
+    if (!engine::ParseReplaceList(text.str(), &rules->pairs, problem)) {
+      *problem = options.list_file + ": " + *problem;
+      return false;
+    }
+    *paths = arguments;
+    return true;
+  }
+  if (arguments.size() < 2) {
+    *problem = arguments.empty() ? "SEARCH and NEW are required"
+                                 : "NEW is required (an empty \"\" deletes)";
+    return false;
+  }
+  if (arguments[0].empty()) {
+    *problem = "the text to replace is empty";
+    return false;
+  }
+  rules->pairs = {{arguments[0], arguments[1]}};
+  paths->assign(arguments.begin() + 2, arguments.end());
+  return true;
+}
+
 }  // namespace
 
 ExitStatus Replace(const ReplaceOptions& options) {
   // The texts first: a refused text must not wait for a walk of the site.
+  engine::ReplaceRules rules = options.rules;
+  std::vector<std::string> paths;
+  std::string problem;
+  if (!ReadPairs(options, &rules, &paths, &problem)) return BadInput(problem);
   engine::RunOutcome refused;
-  if (options.search.empty()) return BadInput("the text to replace is empty");
-  if (options.replacement.empty()) return BadInput("the new text is empty");
-  if (!engine::ReadyUpdate(options.search, options.replacement, 0, &refused)) {
+  if (!engine::ReadyUpdate(rules, 0, &refused)) {
     return BadInput(refused.problem);
   }
   std::vector<DocumentGroup> groups;
-  std::string problem;
-  if (!GatherDocuments(options.paths, options.gather, &groups, &problem)) {
+  if (!GatherDocuments(paths, options.gather, &groups, &problem)) {
     return BadInput(problem);
   }
   groups = SplitForRuns(std::move(groups));
@@ -49,12 +89,10 @@ ExitStatus Replace(const ReplaceOptions& options) {
   engine::PreviewLineDecoder decoder;
   auto run = [&](const DocumentGroup& group, std::size_t first) {
     if (!options.style.dry_run) {
-      return engine::UpdateRun(group.folder, group.entries, options.search,
-                               options.replacement, reporter);
+      return engine::UpdateRun(group.folder, group.entries, rules, reporter);
     }
     return engine::PlanRun(
-        group.folder, group.entries, options.search, options.replacement,
-        reporter,
+        group.folder, group.entries, rules, reporter,
         [&](std::size_t index, const engine::CheckedDocument& checked) {
           std::string diff = DiffOf(checked, group.shown[index], &decoder);
           // Printed as it comes, so that a site's diff is never held

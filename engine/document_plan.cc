@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "engine/document_lines.h"
+#include "engine/rules_plan.h"
 #include "engine/text_encoding.h"
 #include "engine/text_finder.h"
 #include "engine/text_matcher.h"
@@ -321,28 +322,59 @@ DocumentPlanner::~DocumentPlanner() = default;
 std::unique_ptr<DocumentPlanner> DocumentPlanner::Create(
     std::string_view search_text, std::string_view new_text,
     std::string* problem) {
-  if (!IsValidUtf8(search_text)) {
-    *problem = "The text to replace is not valid UTF-8 text.";
-  } else if (!IsValidUtf8(new_text)) {
-    *problem = "The new text is not valid UTF-8 text.";
-  } else if (search_text.find_first_of("\r\n") != std::string_view::npos) {
-    *problem =
-        "Matches are found within one line, and the text to replace holds a "
-        "line break. Remove the line break and try again.";
-  } else if (search_text.empty()) {
-    *problem = "The text to replace is empty.";
-  } else {
-    std::unique_ptr<DocumentPlanner> planner(new DocumentPlanner());
-    planner->impl_ = std::make_unique<Impl>(search_text, new_text);
+  return Create(PlainRules(std::string(search_text), std::string(new_text)),
+                problem);
+}
+
+std::unique_ptr<DocumentPlanner> DocumentPlanner::Create(
+    const ReplaceRules& rules, std::string* problem) {
+  for (std::size_t k = 0; k < rules.pairs.size(); ++k) {
+    const ReplacePair& pair = rules.pairs[k];
+    const std::string where =
+        rules.pairs.size() > 1
+            ? " (line " + std::to_string(k + 1) + " of the list)"
+            : "";
+    if (!IsValidUtf8(pair.search)) {
+      *problem = "The text to replace is not valid UTF-8 text" + where + ".";
+    } else if (!IsValidUtf8(pair.replacement)) {
+      *problem = "The new text is not valid UTF-8 text" + where + ".";
+    } else if (!rules.regex &&
+               pair.search.find_first_of("\r\n") != std::string::npos) {
+      *problem =
+          "Matches are found within one line, and the text to replace holds "
+          "a line break" +
+          where + ". Remove the line break and try again.";
+    } else if (pair.search.empty()) {
+      *problem = "The text to replace is empty" + where + ".";
+    } else {
+      continue;
+    }
+    return nullptr;
+  }
+  if (rules.pairs.empty()) {
+    *problem = "The list holds no replacements.";
+    return nullptr;
+  }
+  std::unique_ptr<DocumentPlanner> planner(new DocumentPlanner());
+  if (rules.IsPlain()) {
+    planner->impl_ = std::make_unique<Impl>(rules.pairs[0].search,
+                                            rules.pairs[0].replacement);
     return planner;
   }
-  return nullptr;
+  std::unique_ptr<PatternSet> patterns = PatternSet::Compile(rules, problem);
+  if (patterns == nullptr) return nullptr;
+  planner->rules_ = std::make_unique<RulesPlanner>(std::move(patterns));
+  return planner;
 }
 
 void DocumentPlanner::Plan(std::string_view document, DocumentPlan* plan,
                            bool keep_changed_lines, bool changed_lines_only,
                            const StopRequested& stop) const {
-  impl_->Plan(document, plan, keep_changed_lines, changed_lines_only, stop);
+  if (rules_ != nullptr) {
+    rules_->Plan(document, plan, keep_changed_lines, changed_lines_only, stop);
+  } else {
+    impl_->Plan(document, plan, keep_changed_lines, changed_lines_only, stop);
+  }
 }
 
 }  // namespace engine

@@ -28,7 +28,11 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/replace_rules.h"
+
 namespace engine {
+
+class RulesPlanner;
 
 // One line that the plan changes, for a preview.  Offsets are into the
 // document's bytes (before) and into the plan's content (after); neither
@@ -48,7 +52,7 @@ struct ChangedLine {
 struct DocumentPlan {
   // The encoding's WHATWG name ("UTF-8", "UTF-16LE", "windows-1252"...).
   std::string encoding;
-  // Lines in which the search text was found and replaced.
+  // Matches replaced (with the plain rules, one a line at most).
   std::size_t replacements = 0;
   // Why the document must not be rewritten ("the new text holds €, which
   // windows-1252 cannot hold; write it as &#8364;"), or empty.  A refused
@@ -79,10 +83,15 @@ class DocumentPlanner {
  public:
   // Checks the texts (UTF-8, as the windows pass them) and prepares the
   // search.  Returns nullptr with *problem set to a message for the user
-  // when a text is not valid UTF-8 or the search text holds CR or LF.
-  // Both texts must be non-empty.
+  // when a text is not valid UTF-8, or the search text is empty or holds
+  // CR or LF.
   static std::unique_ptr<DocumentPlanner> Create(std::string_view search_text,
                                                  std::string_view new_text,
+                                                 std::string* problem);
+  // The same for any rules: each pair checked as above (a new text may be
+  // empty: it deletes), and the patterns compiled, when the rules are not
+  // the plain ones.
+  static std::unique_ptr<DocumentPlanner> Create(const ReplaceRules& rules,
                                                  std::string* problem);
   ~DocumentPlanner();
 
@@ -102,7 +111,8 @@ class DocumentPlanner {
  private:
   DocumentPlanner();
   class Impl;
-  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<Impl> impl_;           // the plain rules
+  std::unique_ptr<RulesPlanner> rules_;  // any others
 };
 
 }  // namespace engine

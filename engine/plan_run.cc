@@ -8,12 +8,11 @@
 namespace engine {
 
 RunOutcome PlanRun(const std::string& folder, const Selection& entries,
-                   const std::string& searchText, const std::string& newText,
-                   RunReporter& reporter, const PlannedChange& changed,
-                   FileSystem& fs) {
+                   const ReplaceRules& rules, RunReporter& reporter,
+                   const PlannedChange& changed, FileSystem& fs) {
   RunOutcome outcome;
   std::unique_ptr<DocumentPlanner> planner =
-      ReadyUpdate(searchText, newText, entries.size(), &outcome);
+      ReadyUpdate(rules, entries.size(), &outcome);
   if (!planner) return outcome;
   std::unique_ptr<FolderHold> hold;
   Status status = fs.HoldFolder(folder, &hold);

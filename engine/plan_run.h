@@ -23,12 +23,12 @@ namespace engine {
 using PlannedChange =
     std::function<void(std::size_t index, const CheckedDocument& checked)>;
 
-// Works out what UpdateRun(folder, entries, searchText, newText) would do
-// now and returns it, kChanged meaning "would change".  Stops, as the
-// update does, when reporter says so.
+// Works out what UpdateRun(folder, entries, rules) would do now and
+// returns it, kChanged meaning "would change".  Stops, as the update does,
+// when reporter says so.
 RunOutcome PlanRun(const std::string& folder, const Selection& entries,
-                   const std::string& searchText, const std::string& newText,
-                   RunReporter& reporter, const PlannedChange& changed,
+                   const ReplaceRules& rules, RunReporter& reporter,
+                   const PlannedChange& changed,
                    FileSystem& fs = FileSystem::Default());
 
 }  // namespace engine

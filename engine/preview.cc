@@ -23,8 +23,7 @@ struct Examination {
   const Selection& entries;
   const UpdateCheck& check;
   const DocumentPlanner& planner;  // the caller's, for the first examiner
-  const std::string& search_text;  // for the others to make their own
-  const std::string& new_text;
+  const ReplaceRules& rules;       // for the others to make their own
 };
 
 // Examines a share of the selected entries (from the first-th selected
@@ -104,8 +103,7 @@ Examiner::Examiner(const Examination& examination, std::size_t first,
 void Examiner::MakePlanner() {
   if (planner_ != nullptr) return;
   std::string ignored;
-  own_planner_ = DocumentPlanner::Create(examination_.search_text,
-                                         examination_.new_text, &ignored);
+  own_planner_ = DocumentPlanner::Create(examination_.rules, &ignored);
   planner_ = own_planner_.get();
 }
 
@@ -208,13 +206,12 @@ void Examiner::GiveBack(std::unique_ptr<CheckedDocument> document) {
 }  // namespace
 
 void PreviewRun(const std::string& folder, const Selection& entries,
-                const std::string& searchText, const std::string& newText,
-                Preview* preview, const std::atomic<bool>* stop,
-                FileSystem& fs) {
+                const ReplaceRules& rules, Preview* preview,
+                const std::atomic<bool>* stop, FileSystem& fs) {
   *preview = Preview();
   RunOutcome refused;
   std::unique_ptr<DocumentPlanner> planner =
-      ReadyUpdate(searchText, newText, entries.size(), &refused);
+      ReadyUpdate(rules, entries.size(), &refused);
   if (!planner) {
     preview->problem = std::move(refused.problem);
     return;
@@ -236,8 +233,7 @@ void PreviewRun(const std::string& folder, const Selection& entries,
   UpdateCheck check(*planner, fs, folder, [stop] {
     return stop != nullptr && stop->load(std::memory_order_relaxed);
   });
-  const Examination examination{folder,   entries,    check,
-                                *planner, searchText, newText};
+  const Examination examination{folder, entries, check, *planner, rules};
   PreviewLineDecoder decoder;
   // Started at the first selected entry, once stop has been read for it.
   std::vector<std::unique_ptr<Examiner>> examiners;
@@ -293,6 +289,14 @@ void PreviewRun(const std::string& folder, const Selection& entries,
     }
     examiner.GiveBack(std::move(checked));
   }
+}
+
+void PreviewRun(const std::string& folder, const Selection& entries,
+                const std::string& searchText, const std::string& newText,
+                Preview* preview, const std::atomic<bool>* stop,
+                FileSystem& fs) {
+  PreviewRun(folder, entries, PlainRules(searchText, newText), preview, stop,
+             fs);
 }
 
 }  // namespace engine

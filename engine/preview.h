@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/file_system.h"
+#include "engine/replace_rules.h"
 #include "engine/selection.h"
 
 namespace engine {
@@ -49,16 +50,20 @@ struct Preview {
   std::string problem;
   std::size_t selected = 0;           // N: selected entries
   std::size_t changed_documents = 0;  // M: documents that would change
-  std::size_t replacements = 0;       // R: lines that would change
+  std::size_t replacements = 0;       // R: matches that would be replaced
   bool stopped = false;               // stop was set before the end
   // Every selected entry, in list order (up to where it stopped).
   std::vector<PreviewDocument> documents;
 };
 
-// Fills *preview with what UpdateRun(folder, entries, searchText, newText)
-// would do now.  Writes nothing, takes no lock.  stop, when given, is read
-// before each entry.  fs is called from threads of the preview's own,
-// several at once.
+// Fills *preview with what UpdateRun(folder, entries, rules) would do now.
+// Writes nothing, takes no lock.  stop, when given, is read before each
+// entry.  fs is called from threads of the preview's own, several at once.
+void PreviewRun(const std::string& folder, const Selection& entries,
+                const ReplaceRules& rules, Preview* preview,
+                const std::atomic<bool>* stop = nullptr,
+                FileSystem& fs = FileSystem::Default());
+// The same with the plain rules of one pair.
 void PreviewRun(const std::string& folder, const Selection& entries,
                 const std::string& searchText, const std::string& newText,
                 Preview* preview, const std::atomic<bool>* stop = nullptr,

@@ -11,22 +11,17 @@
 
 namespace engine {
 
-std::unique_ptr<DocumentPlanner> ReadyUpdate(const std::string& search_text,
-                                             const std::string& new_text,
+std::unique_ptr<DocumentPlanner> ReadyUpdate(const ReplaceRules& rules,
                                              std::size_t entry_count,
                                              RunOutcome* refused) {
   refused->refusal = RunOutcome::Refusal::kText;
   std::string& problem = refused->problem;
-  if (search_text.empty()) {
+  if (rules.pairs.size() == 1 && rules.pairs[0].search.empty()) {
     problem = "Please enter the information you would like replaced.";
     return nullptr;
   }
-  if (new_text.empty()) {
-    problem = "Please enter the information you would like to replace it with.";
-    return nullptr;
-  }
   std::unique_ptr<DocumentPlanner> planner =
-      DocumentPlanner::Create(search_text, new_text, &problem);
+      DocumentPlanner::Create(rules, &problem);
   if (!planner) return nullptr;
   if (entry_count > kMaxSelectionEntries) {
     refused->refusal = RunOutcome::Refusal::kTooMany;

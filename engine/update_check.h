@@ -59,12 +59,11 @@ struct CheckedDocument {
 // be treated as not reached.
 enum class CheckResult { kWillChange, kTextNotFound, kRefused, kStopped };
 
-// Readies the planner for an update of entry_count entries with these texts.
+// Readies the planner for an update of entry_count entries by rules.
 // Refuses what the update refuses, in the same order, so that a preview
 // refuses exactly the runs the update would: then returns nullptr with
 // refused->refusal and refused->problem set.
-std::unique_ptr<DocumentPlanner> ReadyUpdate(const std::string& search_text,
-                                             const std::string& new_text,
+std::unique_ptr<DocumentPlanner> ReadyUpdate(const ReplaceRules& rules,
                                              std::size_t entry_count,
                                              RunOutcome* refused);
 

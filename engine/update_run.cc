@@ -10,11 +10,11 @@
 namespace engine {
 
 RunOutcome UpdateRun(const std::string& folder, const Selection& entries,
-                     const std::string& searchText, const std::string& newText,
-                     RunReporter& reporter, FileSystem& fs) {
+                     const ReplaceRules& rules, RunReporter& reporter,
+                     FileSystem& fs) {
   RunOutcome outcome;
   std::unique_ptr<DocumentPlanner> planner =
-      ReadyUpdate(searchText, newText, entries.size(), &outcome);
+      ReadyUpdate(rules, entries.size(), &outcome);
   if (!planner) return outcome;
   // Everything below the folder is reached through this one descriptor,
   // whatever is renamed or swapped in the folder meanwhile.
@@ -59,6 +59,13 @@ RunOutcome UpdateRun(const std::string& folder, const Selection& entries,
   updater.Commit();
   updater.Finish();
   return outcome;
+}
+
+RunOutcome UpdateRun(const std::string& folder, const Selection& entries,
+                     const std::string& searchText, const std::string& newText,
+                     RunReporter& reporter, FileSystem& fs) {
+  return UpdateRun(folder, entries, PlainRules(searchText, newText), reporter,
+                   fs);
 }
 
 }  // namespace engine
