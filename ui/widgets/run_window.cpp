@@ -52,8 +52,15 @@ void RunWindow::showStep(engine::RunStep step) {
 int UpdateInWindow(const std::string& folder, const engine::Selection& entries,
                    const std::string& search_text, const std::string& new_text,
                    RunWindow& window, engine::FileSystem& fs) {
+  return UpdateInWindow(folder, entries,
+                        engine::PlainRules(search_text, new_text), window, fs);
+}
+
+int UpdateInWindow(const std::string& folder, const engine::Selection& entries,
+                   const engine::ReplaceRules& rules, RunWindow& window,
+                   engine::FileSystem& fs) {
   const engine::RunOutcome outcome =
-      engine::UpdateRun(folder, entries, search_text, new_text, window, fs);
+      engine::UpdateRun(folder, entries, rules, window, fs);
   if (outcome.refusal != engine::RunOutcome::Refusal::kNone) {
     window.showMessage(outcome.problem, UpdateRefusalTitle(outcome.refusal));
     return 0;

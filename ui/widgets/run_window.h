@@ -11,6 +11,7 @@
 #include <string>
 
 #include "engine/file_system.h"
+#include "engine/replace_rules.h"
 #include "engine/run_outcome.h"
 #include "engine/run_reporter.h"
 #include "engine/selection.h"
@@ -38,6 +39,10 @@ inline constexpr char kChooseType[] = "<Choose>";
 // Runs the update as the main window does and shows its closing messages in
 // window.  Returns how many documents were changed.  Called on the run's
 // thread.
+int UpdateInWindow(const std::string& folder, const engine::Selection& entries,
+                   const engine::ReplaceRules& rules, RunWindow& window,
+                   engine::FileSystem& fs = engine::FileSystem::Default());
+// The same with the plain rules of one pair.
 int UpdateInWindow(const std::string& folder, const engine::Selection& entries,
                    const std::string& search_text, const std::string& new_text,
                    RunWindow& window,
