@@ -10,6 +10,7 @@
 
 #include "cli/documents.h"
 #include "cli/run_output.h"
+#include "engine/history/history_store.h"
 #include "engine/replace_rules.h"
 
 namespace cli {
@@ -19,11 +20,19 @@ struct ReplaceOptions {
   std::vector<std::string> arguments;
   std::string list_file;       // empty: no list
   engine::ReplaceRules rules;  // the options; the pairs come from above
+  bool no_history = false;
+  bool no_backups = false;
   GatherRules gather;
   OutputStyle style;
 };
 
+struct HistoryOptions {
+  std::string run;  // undo: a run's number, or "last"
+  OutputStyle style;
+};
+
 struct RestoreOptions {
+  bool no_history = false;
   std::string type;  // empty: as each backup records
   bool type_given = false;
   std::vector<std::string> paths;
@@ -33,6 +42,13 @@ struct RestoreOptions {
 
 ExitStatus Replace(const ReplaceOptions& options);
 ExitStatus Restore(const RestoreOptions& options);
+ExitStatus ListHistory(const HistoryOptions& options);
+ExitStatus Undo(const HistoryOptions& options);
+
+// Opens the history into *store; false, with *problem saying how to go on
+// without it, when it can't be.
+bool OpenHistoryFor(std::unique_ptr<engine::HistoryStore>* store,
+                    std::string* problem);
 
 }  // namespace cli
 

@@ -84,6 +84,11 @@ int main(int argc, char** argv) {
   replace_command->add_flag("-n,--dry-run", replace.style.dry_run,
                             "Change nothing; print the changes as a unified "
                             "diff");
+  replace_command->add_flag("--no-history", replace.no_history,
+                            "Do not record the run in the history");
+  replace_command->add_flag("--no-bac", replace.no_backups,
+                            "Make no .bac backups (the history keeps the "
+                            "originals)");
   AddOutputOptions(replace_command, &replace.style);
 
   cli::RestoreOptions restore;
@@ -101,7 +106,25 @@ int main(int argc, char** argv) {
       ->required();
   restore_command->add_flag("-r,--recursive", restore.gather.recursive,
                             "Include subfolders");
+  restore_command->add_flag("--no-history", restore.no_history,
+                            "Do not record the run in the history");
   AddOutputOptions(restore_command, &restore.style);
+
+  cli::HistoryOptions history;
+  history.style.command = "history";
+  CLI::App* history_command =
+      app.add_subcommand("history", "List the recorded runs, newest first");
+  history_command->add_flag("--json", history.style.json,
+                            "Print one JSON object");
+  cli::HistoryOptions undo;
+  undo.style.command = "undo";
+  CLI::App* undo_command = app.add_subcommand(
+      "undo",
+      "Put back what a recorded run changed, where it is still as "
+      "the run left it");
+  undo_command->add_option("RUN", undo.run, "The run's number, or last")
+      ->required();
+  AddOutputOptions(undo_command, &undo.style);
 
   try {
     app.parse(argc, argv);
@@ -117,6 +140,8 @@ int main(int argc, char** argv) {
   }
 
   cli::StopOnSignals();
+  if (*history_command) return cli::ListHistory(history);
+  if (*undo_command) return cli::Undo(undo);
   if (*replace_command) {
     replace.gather.include = include.empty() ? kWebDocuments : include;
     return cli::Replace(replace);

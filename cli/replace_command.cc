@@ -83,13 +83,28 @@ ExitStatus Replace(const ReplaceOptions& options) {
   }
   groups = SplitForRuns(std::move(groups));
 
+  std::unique_ptr<engine::HistoryStore> history;
+  if (!options.no_history && !options.style.dry_run &&
+      !OpenHistoryFor(&history, &problem)) {
+    return BadInput(problem);
+  }
+  engine::RunSettings settings;
+  settings.history = history.get();
+  settings.keep_backups = !options.no_backups;
+  settings.what = engine::DescribeRules(rules);
+  if (!settings.keep_backups && settings.history == nullptr) {
+    return BadInput(
+        "with --no-bac and --no-history nothing would keep the documents' "
+        "content before the update: there would be no way back");
+  }
   const bool quiet = options.style.quiet || options.style.json;
   CommandReporter reporter(CountDocuments(groups), quiet);
   std::map<std::size_t, std::string> diffs;
   engine::PreviewLineDecoder decoder;
   auto run = [&](const DocumentGroup& group, std::size_t first) {
     if (!options.style.dry_run) {
-      return engine::UpdateRun(group.folder, group.entries, rules, reporter);
+      return engine::UpdateRun(group.folder, group.entries, rules, reporter,
+                               engine::FileSystem::Default(), settings);
     }
     return engine::PlanRun(
         group.folder, group.entries, rules, reporter,

@@ -114,6 +114,8 @@ void PrintLines(const engine::RunOutcome& outcome, const OutputStyle& style) {
       continue;  // its diff is printed already
     } else if (style.command == "restore") {
       std::cout << document.path << ": restored\n";
+    } else if (style.command == "undo") {
+      std::cout << document.path << ": put back\n";
     } else {
       std::cout << document.path << ": " << document.replacements
                 << " replacements\n";
@@ -127,6 +129,9 @@ void PrintLines(const engine::RunOutcome& outcome, const OutputStyle& style) {
   if (style.command == "restore") {
     std::cout << changed << " of " << outcome.documents.size()
               << " selected backups restored\n";
+  } else if (style.command == "undo") {
+    std::cout << changed << " of " << outcome.documents.size()
+              << " documents put back\n";
   } else {
     std::cout << outcome.Replacements() << " replacements in " << changed
               << " of " << outcome.documents.size() << " selected documents\n";

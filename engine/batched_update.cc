@@ -122,8 +122,22 @@ Outcome BatchedUpdater::Prepare(std::size_t index) {
   Pending pending{
       index,           checked_.plan.replacements, document, checked_.backup,
       checked_.target, checked_.attributes,        "",       ""};
-  Status status =
-      WriteTemporary(fs_, BackupRequest(checked_), &pending.backup_temporary);
+  if (settings_.history != nullptr) {
+    // Hashed and compressed now, while the bytes are at hand: the batch
+    // holds only what the history keeps.
+    pending.before = StoreContent(checked_.contents);
+    pending.record = {document,
+                      pending.before.hash,
+                      Sha256Hex(checked_.plan.content),
+                      pending.before.size,
+                      static_cast<std::int64_t>(checked_.plan.content.size()),
+                      checked_.plan.encoding};
+  }
+  Status status;
+  if (settings_.keep_backups) {
+    status =
+        WriteTemporary(fs_, BackupRequest(checked_), &pending.backup_temporary);
+  }
   if (!status.ok()) {
     Left(index, Verdict::kFailed, Reason::kBackup,
          "the backup " + checked_.backup + " could not be made (" +
@@ -137,7 +151,7 @@ Outcome BatchedUpdater::Prepare(std::size_t index) {
                                           checked_.plan.content),
                           &pending.document_temporary);
   if (!status.ok()) {
-    fs_.DeleteFile(pending.backup_temporary);
+    DeleteTemporary(pending.backup_temporary);
     Left(index, Verdict::kFailed, Reason::kWrite,
          "the document could not be written (" + status.reason() + ")" +
              kUnchanged);
@@ -150,7 +164,7 @@ Outcome BatchedUpdater::Prepare(std::size_t index) {
 
 void BatchedUpdater::Fail(const Pending& pending, Reason reason,
                           const std::string& why, bool backup_in_place) {
-  if (!backup_in_place) fs_.DeleteFile(pending.backup_temporary);
+  if (!backup_in_place) DeleteTemporary(pending.backup_temporary);
   fs_.DeleteFile(pending.document_temporary);
   Left(pending.index, Verdict::kFailed, reason,
        why + (backup_in_place ? "; it is unchanged, with its backup " +
@@ -176,6 +190,25 @@ int BatchedUpdater::Commit() {
            false);
     }
     return 0;
+  }
+  // No document is replaced whose content before is not in the history.
+  if (settings_.history != nullptr && !batch.empty()) {
+    std::vector<HistoryDocument> records;
+    std::vector<StoredContent> contents;
+    for (Pending& pending : batch) {
+      records.push_back(pending.record);
+      contents.push_back(std::move(pending.before));
+    }
+    const Status recorded =
+        settings_.history->AddDocuments(history_run_, records, contents);
+    if (!recorded.ok()) {
+      for (const Pending& pending : batch) {
+        Fail(pending, Reason::kHistory,
+             "the history could not be written (" + recorded.message() + ")",
+             false);
+      }
+      return 0;
+    }
   }
 
   // The backups take their names, and the names reach the disk, before any
@@ -254,11 +287,12 @@ bool BatchedUpdater::ReplaceDocument(const Pending& pending,
 void BatchedUpdater::GiveUp(const Pending& pending,
                             const std::exception& failure, bool placed) {
   fs_.DeleteFile(pending.document_temporary);
-  fs_.DeleteFile(pending.backup_temporary);
+  DeleteTemporary(pending.backup_temporary);
   LeaveDocument(pending, MemoryReason(failure), MemoryFailure(failure), placed);
 }
 
 bool BatchedUpdater::PlaceBackup(Pending* pending) {
+  if (!settings_.keep_backups) return true;
   FileAttributes older;
   Status status = fs_.GetAttributes(pending->backup, &older);
   if (status.ok() && MadeInThisRun(older)) {
@@ -290,7 +324,7 @@ bool BatchedUpdater::PlaceBackup(Pending* pending) {
   if (status.ok()) {
     status = CommitTemporary(fs_, request, pending->backup_temporary);
   } else {
-    fs_.DeleteFile(pending->backup_temporary);
+    DeleteTemporary(pending->backup_temporary);
   }
   if (!status.ok()) {
     fs_.DeleteFile(pending->document_temporary);
@@ -314,7 +348,9 @@ void BatchedUpdater::LeaveDocument(const Pending& pending, Reason reason,
                                    bool changed_by_other) {
   std::string left = changed_by_other ? "" : "; the document is unchanged";
   if (pending.older_backup.empty()) {
-    if (placed) fs_.DeleteFile(pending.backup);
+    // Only a backup this run made: with none kept, the name is the
+    // user's older one.
+    if (placed && settings_.keep_backups) fs_.DeleteFile(pending.backup);
   } else if (fs_.RenameFile(pending.older_backup, pending.backup).ok()) {
     left += left.empty() ? ", and its backup is as it was"
                          : ", and so is its backup";

@@ -18,6 +18,7 @@
 #include "engine/file_system.h"
 #include "engine/run_outcome.h"
 #include "engine/run_reporter.h"
+#include "engine/run_settings.h"
 #include "engine/safe_replace.h"
 #include "engine/update_check.h"
 
@@ -40,13 +41,16 @@ class BatchedUpdater {
  public:
   BatchedUpdater(const DocumentPlanner& planner, const std::string& folder,
                  RunReporter& reporter, FileSystem& fs, FolderLocks& locks,
-                 RunOutcome& outcome)
+                 RunOutcome& outcome, const RunSettings& settings = {},
+                 std::int64_t history_run = 0)
       : check_(planner, fs, folder,
                [&reporter] { return reporter.stopRequested(); }),
         locks_(locks),
         reporter_(reporter),
         fs_(fs),
-        outcome_(outcome) {}
+        outcome_(outcome),
+        settings_(settings),
+        history_run_(history_run) {}
 
   // Checks outcome's document at index and, when it is to change, writes
   // its backup and its new content to temporary files beside them.  The
@@ -54,8 +58,9 @@ class BatchedUpdater {
   Outcome Prepare(std::size_t index);
   // Whether the batch is as large as one flush should take.
   bool Full() const;
-  // Flushes what Prepare wrote, then puts each backup and, once the backups
-  // are durable, each document in place.  Returns how many were updated.
+  // Flushes what Prepare wrote and records the batch in the history, then
+  // puts each backup and, once the backups are durable, each document in
+  // place.  Returns how many were updated.
   int Commit();
   // Flushes the names of the documents replaced so far.
   void Finish();
@@ -74,6 +79,9 @@ class BatchedUpdater {
     // Where the older backup waits, until the document is replaced; empty
     // when there was none.
     std::string older_backup = {};
+    // The document's record and its content before, for the history.
+    HistoryDocument record = {};
+    StoredContent before = {};
   };
 
   void Fail(const Pending& pending, Reason reason, const std::string& why,
@@ -105,12 +113,18 @@ class BatchedUpdater {
   // Whether backup is a file this run already made a backup: on a file
   // system that ignores letter case, About.htm and about.asp share one.
   bool MadeInThisRun(const FileAttributes& backup);
+  // Deletes a temporary file Prepare made, if it made one.
+  void DeleteTemporary(const std::string& temporary) {
+    if (!temporary.empty()) fs_.DeleteFile(temporary);
+  }
 
   UpdateCheck check_;
   FolderLocks& locks_;
   RunReporter& reporter_;
   FileSystem& fs_;
   RunOutcome& outcome_;
+  const RunSettings& settings_;
+  const std::int64_t history_run_;
   CheckedDocument checked_;  // reused: its buffers keep their room
   std::vector<Pending> pending_;
   std::size_t pending_bytes_ = 0;

@@ -102,4 +102,22 @@ std::string FormatReplaceList(const std::vector<ReplacePair>& pairs) {
   return out;
 }
 
+std::string DescribeRules(const ReplaceRules& rules) {
+  std::string words;
+  for (const ReplacePair& pair : rules.pairs) {
+    if (!words.empty()) words += "; then ";
+    words +=
+        "replace \"" + pair.search + "\" with \"" + pair.replacement + "\"";
+  }
+  std::string options;
+  auto add = [&options](bool on, const char* name) {
+    if (on) options += (options.empty() ? "" : ", ") + std::string(name);
+  };
+  add(rules.match_case, "match case");
+  add(rules.whole_words, "whole words");
+  add(rules.every_occurrence, "every occurrence");
+  add(rules.regex, "regular expression");
+  return options.empty() ? words : words + " (" + options + ")";
+}
+
 }  // namespace engine

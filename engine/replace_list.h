@@ -23,6 +23,10 @@ bool ParseReplaceList(std::string_view text, std::vector<ReplacePair>* pairs,
 // Writes pairs as a list that ParseReplaceList reads back the same.
 std::string FormatReplaceList(const std::vector<ReplacePair>& pairs);
 
+// What rules do, in one line for a run's record: "replace "a" with "b"
+// (whole words, every occurrence)", or the pairs of a list.
+std::string DescribeRules(const ReplaceRules& rules);
+
 }  // namespace engine
 
 #endif  // VANTREL_ENGINE_REPLACE_LIST_H_

@@ -30,6 +30,10 @@ std::string_view ReasonCode(Reason reason) {
       return "changed-meanwhile";
     case Reason::kMemory:
       return "memory";
+    case Reason::kHistory:
+      return "history";
+    case Reason::kNoLongerAsLeft:
+      return "changed-since";
   }
   return "";
 }

@@ -30,16 +30,18 @@ enum class Verdict {
 // read them.
 enum class Reason {
   kNone,
-  kName,        // its name leads out of the folder or can't form a backup
-  kSameFile,    // another name of a file, or a backup, this run changes
-  kNotAllowed,  // not a file, read-only, hard links, owners, immutable...
-  kContent,     // unreadable, not text, or the new text can't be written
-  kBackup,      // its backup can't be made or replaced safely
-  kNoRecord,    // a backup that names no document, restored without a type
-  kLocked,      // another run works in its folder
-  kWrite,       // writing, flushing or renaming failed
-  kChanged,     // another program changed it meanwhile
-  kMemory,      // not enough memory to hold it
+  kName,            // its name leads out of the folder or can't form a backup
+  kSameFile,        // another name of a file, or a backup, this run changes
+  kNotAllowed,      // not a file, read-only, hard links, owners, immutable...
+  kContent,         // unreadable, not text, or the new text can't be written
+  kBackup,          // its backup can't be made or replaced safely
+  kNoRecord,        // a backup that names no document, restored without a type
+  kLocked,          // another run works in its folder
+  kWrite,           // writing, flushing or renaming failed
+  kChanged,         // another program changed it meanwhile
+  kMemory,          // not enough memory to hold it
+  kHistory,         // its content before could not be put in the history
+  kNoLongerAsLeft,  // an undo: changed since the run, or missing
 };
 
 // "same-file", "no-record"...: the code as scripts see it.
@@ -59,10 +61,12 @@ struct RunOutcome {
   // A run refused as a whole, before anything was read or written.
   enum class Refusal {
     kNone,
-    kText,     // the texts (empty, not UTF-8, a line break in the search)
-    kTooMany,  // more entries than one run takes
-    kType,     // a restore type that would make backups or leave the folder
-    kFolder,   // the folder could not be opened or locked
+    kText,       // the texts (empty, not UTF-8, a line break in the search)
+    kTooMany,    // more entries than one run takes
+    kType,       // a restore type that would make backups or leave the folder
+    kFolder,     // the folder could not be opened or locked
+    kHistory,    // the history could not record the run
+    kNoWayBack,  // neither backups nor the history would keep the originals
   };
 
   Refusal refusal = Refusal::kNone;

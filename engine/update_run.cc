@@ -11,8 +11,16 @@ namespace engine {
 
 RunOutcome UpdateRun(const std::string& folder, const Selection& entries,
                      const ReplaceRules& rules, RunReporter& reporter,
-                     FileSystem& fs) {
+                     FileSystem& fs, const RunSettings& settings) {
   RunOutcome outcome;
+  if (!settings.keep_backups && settings.history == nullptr) {
+    outcome.refusal = RunOutcome::Refusal::kNoWayBack;
+    outcome.problem =
+        "With no .bac backups and no history, nothing would keep the "
+        "documents' content before the update, and there would be no way "
+        "back. Keep the backups or turn the history on. Nothing was changed.";
+    return outcome;
+  }
   std::unique_ptr<DocumentPlanner> planner =
       ReadyUpdate(rules, entries.size(), &outcome);
   if (!planner) return outcome;
@@ -28,8 +36,21 @@ RunOutcome UpdateRun(const std::string& folder, const Selection& entries,
     return outcome;
   }
 
+  HistoryRun record;
+  if (settings.history != nullptr) {
+    record.folder = folder;
+    record.kind = "update";
+    record.what = settings.what;
+    status = settings.history->BeginRun(&record);
+    if (!status.ok()) {
+      outcome.refusal = RunOutcome::Refusal::kHistory;
+      outcome.problem = HistoryRefusal(status);
+      return outcome;
+    }
+  }
   const int count = static_cast<int>(entries.size());
-  BatchedUpdater updater(*planner, folder, reporter, fs, locks, outcome);
+  BatchedUpdater updater(*planner, folder, reporter, fs, locks, outcome,
+                         settings, record.id);
   reporter.setProgressRange(0, count);
   for (int i = 0; i < count; ++i) {
     reporter.setProgressValue(i);
@@ -58,7 +79,20 @@ RunOutcome UpdateRun(const std::string& folder, const Selection& entries,
   }
   updater.Commit();
   updater.Finish();
+  if (settings.history != nullptr) {
+    // A run whose end is not recorded shows as interrupted: still true to
+    // what it changed.
+    settings.history->EndRun(record.id,
+                             outcome.stopped ? "stopped" : "complete");
+  }
   return outcome;
+}
+
+std::string HistoryRefusal(const Status& status) {
+  return "The history " + status.path() +
+         " can't record the run: " + status.reason() +
+         ". Nothing was changed. To go on without the history, turn "
+         "recording off in the History window (or use --no-history).";
 }
 
 RunOutcome UpdateRun(const std::string& folder, const Selection& entries,

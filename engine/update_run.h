@@ -15,6 +15,7 @@
 #include "engine/replace_rules.h"
 #include "engine/run_outcome.h"
 #include "engine/run_reporter.h"
+#include "engine/run_settings.h"
 #include "engine/selection.h"
 
 namespace engine {
@@ -23,14 +24,22 @@ namespace engine {
 // A run refused as a whole (the rules, the folder) reads nothing; a
 // document that fails is left and the run goes on.  Stopped through
 // reporter, it ends after the document it is on; the rest are not reached.
+// settings say whether .bac backups are made and where the run is
+// recorded; with neither, the run is refused.  A run recorded in the
+// history replaces no document whose content before is not in it.
 RunOutcome UpdateRun(const std::string& folder, const Selection& entries,
                      const ReplaceRules& rules, RunReporter& reporter,
-                     FileSystem& fs = FileSystem::Default());
+                     FileSystem& fs = FileSystem::Default(),
+                     const RunSettings& settings = {});
 // The same with the plain rules of one pair.
 RunOutcome UpdateRun(const std::string& folder, const Selection& entries,
                      const std::string& searchText, const std::string& newText,
                      RunReporter& reporter,
                      FileSystem& fs = FileSystem::Default());
+
+// The words of a run refused because the history can't record it: the
+// file, the reason, and how to go on without it.
+std::string HistoryRefusal(const Status& status);
 
 }  // namespace engine
 
