@@ -31,11 +31,16 @@ ExitStatus Restore(const RestoreOptions& options) {
   }
   groups = SplitForRuns(std::move(groups));
 
+  std::unique_ptr<engine::HistoryStore> history;
+  if (!options.no_history && !OpenHistoryFor(&history, &problem)) {
+    return BadInput(problem);
+  }
   CommandReporter reporter(CountDocuments(groups),
                            options.style.quiet || options.style.json);
   auto run = [&](const DocumentGroup& group, std::size_t) {
     return engine::RestoreRun(options.type, group.folder, group.entries,
-                              reporter);
+                              reporter, engine::FileSystem::Default(),
+                              history.get());
   };
   engine::RunOutcome outcome;
   if (!RunGroups(groups, reporter, run, &outcome, &problem)) {

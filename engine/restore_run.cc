@@ -9,6 +9,7 @@
 #include "engine/locale_text.h"
 #include "engine/path_rules.h"
 #include "engine/restore_check.h"
+#include "engine/update_run.h"
 #include "engine/safe_replace.h"
 
 namespace engine {
@@ -38,16 +39,21 @@ struct PendingRestore {
   FileAttributes target_attributes;
   FileAttributes backup_read;
   std::string temporary;
+  HistoryDocument record = {};  // recorded documents only
+  StoredContent before = {};
 };
 
 class BatchedRestorer {
  public:
   BatchedRestorer(const std::string& type_text, FileSystem& fs,
-                  FolderLocks& locks, RunOutcome& outcome)
+                  FolderLocks& locks, RunOutcome& outcome,
+                  HistoryStore* history, std::int64_t history_run)
       : check_(type_text, fs, locks),
         fs_(fs),
         locks_(locks),
-        outcome_(outcome) {}
+        outcome_(outcome),
+        history_(history),
+        history_run_(history_run) {}
 
   // Checks the outcome's backup at index and copies it to a temporary file
   // beside its document; false, with the backup left, when it is refused.
@@ -68,7 +74,15 @@ class BatchedRestorer {
   RestoreCheck check_;
   FileSystem& fs_;
   FolderLocks& locks_;
+  // Reads the document a backup goes over, for the history: false, with
+  // the backup left, when it can't be.
+  bool Record(PendingRestore* pending);
+  // Records a batch; the error, with every backup of it left, when not.
+  Status RecordBatch(std::vector<PendingRestore>& batch);
+
   RunOutcome& outcome_;
+  HistoryStore* history_;
+  const std::int64_t history_run_;
   CheckedBackup checked_;  // reused: its buffers keep their room
   std::vector<PendingRestore> pending_;
   std::size_t pending_bytes_ = 0;
@@ -114,6 +128,10 @@ bool BatchedRestorer::Prepare(std::size_t index) {
     request.like.owner = checked_.backup_attributes.owner;
     request.like.group = checked_.backup_attributes.group;
   }
+  if (history_ != nullptr && pending.target_attributes.exists &&
+      !Record(&pending)) {
+    return false;
+  }
   Status status = WriteTemporary(fs_, request, &pending.temporary);
   if (!status.ok()) {
     Left(pending, Reason::kWrite,
@@ -126,6 +144,43 @@ bool BatchedRestorer::Prepare(std::size_t index) {
   return true;
 }
 
+bool BatchedRestorer::Record(PendingRestore* pending) {
+  std::string now;
+  FileAttributes read;
+  Status status = fs_.ReadFile(pending->real_target, &read, &now);
+  if (status.ok() && !read.SameFileAs(pending->target_attributes)) {
+    status = Status::Error(pending->target, "another program replaced it");
+  }
+  if (!status.ok()) {
+    Left(*pending, Reason::kHistory,
+         pending->target + " could not be read for the history (" +
+             status.reason() + ")" + kBothKept);
+    return false;
+  }
+  pending->before = StoreContent(now);
+  pending->record = {pending->target, pending->before.hash,
+                     Sha256Hex(checked_.contents), pending->before.size,
+                     static_cast<std::int64_t>(checked_.contents.size()), ""};
+  return true;
+}
+
+Status BatchedRestorer::RecordBatch(std::vector<PendingRestore>& batch) {
+  if (history_ == nullptr) return Status::OK();
+  std::vector<HistoryDocument> records;
+  std::vector<StoredContent> contents;
+  for (PendingRestore& pending : batch) {
+    if (pending.record.path.empty()) continue;
+    records.push_back(pending.record);
+    contents.push_back(std::move(pending.before));
+  }
+  if (records.empty()) return Status::OK();
+  const Status recorded = history_->AddDocuments(history_run_, records, contents);
+  return recorded.ok() ? recorded
+                       : Status::Error(recorded.path(),
+                                       "the history could not be written: " +
+                                           recorded.reason());
+}
+
 int BatchedRestorer::Commit() {
   std::vector<PendingRestore> batch;
   batch.swap(pending_);
@@ -135,6 +190,8 @@ int BatchedRestorer::Commit() {
     folders.insert(FolderOf(pending.real_target));
   }
   Status status = locks_.SyncFileSystems(folders);
+  // No document is replaced whose content before is not in the history.
+  if (status.ok()) status = RecordBatch(batch);
   std::vector<const PendingRestore*> copied;
   for (const PendingRestore& pending : batch) {
     if (!status.ok()) {
@@ -201,7 +258,7 @@ int BatchedRestorer::Commit() {
 
 RunOutcome RestoreRun(const std::string& typeText, const std::string& folder,
                       const Selection& entries, RunReporter& reporter,
-                      FileSystem& fs) {
+                      FileSystem& fs, HistoryStore* history) {
   RunOutcome outcome;
   auto refuse = [&outcome](RunOutcome::Refusal refusal, std::string problem) {
     outcome.refusal = refusal;
@@ -234,8 +291,18 @@ RunOutcome RestoreRun(const std::string& typeText, const std::string& folder,
                   FolderRefusal(status, folder, "restore"));
   }
 
+  HistoryRun record;
+  if (history != nullptr) {
+    record.folder = folder;
+    record.kind = "restore";
+    record.what = typeText.empty() ? "restore" : "restore as " + typeText;
+    status = history->BeginRun(&record);
+    if (!status.ok()) {
+      return refuse(RunOutcome::Refusal::kHistory, HistoryRefusal(status));
+    }
+  }
   const int count = static_cast<int>(entries.size());
-  BatchedRestorer restorer(typeText, fs, locks, outcome);
+  BatchedRestorer restorer(typeText, fs, locks, outcome, history, record.id);
   reporter.setProgressRange(0, count);
   for (int i = 0; i < count; ++i) {
     reporter.setProgressValue(i);
@@ -267,6 +334,9 @@ RunOutcome RestoreRun(const std::string& typeText, const std::string& folder,
     if (restorer.Full()) restorer.Commit();
   }
   restorer.Commit();
+  if (history != nullptr) {
+    history->EndRun(record.id, outcome.stopped ? "stopped" : "complete");
+  }
   return outcome;
 }
 
