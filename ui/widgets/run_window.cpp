@@ -1,5 +1,6 @@
 #include "ui/widgets/run_window.h"
 
+#include "engine/history/undo_run.h"
 #include "engine/restore_run.h"
 #include "engine/update_run.h"
 #include "ui/widgets/failure_report.h"
@@ -153,4 +154,34 @@ void RestoreInWindow(const std::string& type, const std::string& folder,
   }
   window.showMessage(restored + " archived files successfully restored.",
                      "Complete.");
+}
+
+int UndoInWindow(engine::HistoryStore& store, std::int64_t run,
+                 RunWindow& window, engine::FileSystem& fs) {
+  const engine::RunOutcome outcome = engine::UndoRun(store, run, window, fs);
+  if (outcome.refusal != engine::RunOutcome::Refusal::kNone) {
+    window.showMessage(outcome.problem, "Oops..");
+    return 0;
+  }
+  const FailureReport left = LeftDocuments(outcome);
+  if (!left.empty()) {
+    window.showMessage(
+        left.Message(left.size() == 1
+                         ? "This document was left as it is:"
+                         : "These documents were left as they are:",
+                     "Nothing was lost: each of them is as it was before "
+                     "the undo."),
+        "Oops..");
+  }
+  const int put_back =
+      static_cast<int>(outcome.Count(engine::Verdict::kChanged));
+  window.setProgressValue(0);
+  window.showMessage(
+      (outcome.stopped ? "The undo was stopped. " : std::string()) +
+          std::to_string(put_back) + " of the run's " +
+          std::to_string(outcome.documents.size()) +
+          " documents were put back as they were before it.",
+      outcome.stopped ? "Stopped." : "Undo Complete.");
+  window.refreshList();
+  return put_back;
 }

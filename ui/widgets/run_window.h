@@ -11,6 +11,7 @@
 #include <string>
 
 #include "engine/file_system.h"
+#include "engine/history/history_store.h"
 #include "engine/replace_rules.h"
 #include "engine/run_outcome.h"
 #include "engine/run_reporter.h"
@@ -53,5 +54,11 @@ int UpdateInWindow(const std::string& folder, const engine::Selection& entries,
 void RestoreInWindow(const std::string& type, const std::string& folder,
                      const engine::Selection& entries, RunWindow& window,
                      engine::FileSystem& fs = engine::FileSystem::Default());
+
+// Undoes a recorded run as the History window does, and shows what became
+// of its documents in window.  Returns how many were put back.
+int UndoInWindow(engine::HistoryStore& store, std::int64_t run,
+                 RunWindow& window,
+                 engine::FileSystem& fs = engine::FileSystem::Default());
 
 #endif  // VANTREL_UI_WIDGETS_RUN_WINDOW_H_
