@@ -238,4 +238,80 @@ void PreviewLineDecoder::DecodeDocument(const std::string& encoding,
   DecoderFor(encoding).DecodeWhole(bytes, text);
 }
 
+namespace {
+
+std::vector<std::string_view> TextLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    std::size_t end = text.find_first_of("\r\n");
+    std::string_view line = text.substr(0, end);
+    lines.push_back(line);
+    if (end == std::string_view::npos) break;
+    end += text.compare(end, 2, "\r\n") == 0 ? 2 : 1;
+    text.remove_prefix(end);
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::vector<PreviewLine> LinesBetween(const std::string& encoding,
+                                      std::string_view before,
+                                      std::string_view after) {
+  PreviewLineDecoder decoder;
+  std::string old_text, new_text;
+  decoder.DecodeDocument(encoding, before, &old_text);
+  decoder.DecodeDocument(encoding, after, &new_text);
+  const std::vector<std::string_view> old_lines = TextLines(old_text);
+  const std::vector<std::string_view> new_lines = TextLines(new_text);
+  std::size_t head = 0, tail = 0;
+  if (old_lines.size() != new_lines.size()) {
+    while (head < old_lines.size() && head < new_lines.size() &&
+           old_lines[head] == new_lines[head]) {
+      ++head;
+    }
+    while (tail < old_lines.size() - head && tail < new_lines.size() - head &&
+           old_lines[old_lines.size() - 1 - tail] ==
+               new_lines[new_lines.size() - 1 - tail]) {
+      ++tail;
+    }
+  }
+  std::vector<PreviewLine> lines;
+  const std::size_t rows =
+      std::max(old_lines.size(), new_lines.size()) - head - tail;
+  for (std::size_t i = head; i < head + rows; ++i) {
+    const std::string_view was =
+        i < old_lines.size() - tail ? old_lines[i] : "";
+    const std::string_view now =
+        i < new_lines.size() - tail ? new_lines[i] : "";
+    if (was == now && old_lines.size() == new_lines.size()) continue;
+    PreviewLine& line = lines.emplace_back();
+    line.number = i + 1;
+    line.before = std::string(was);
+    line.after = std::string(now);
+    std::size_t same = 0;
+    while (same < was.size() && same < now.size() && was[same] == now[same]) {
+      ++same;
+    }
+    // Back to the start of a character.
+    while (same > 0 && same < was.size() &&
+           (static_cast<unsigned char>(was[same]) & 0xC0) == 0x80) {
+      --same;
+    }
+    std::size_t end = 0;
+    while (end < was.size() - same && end < now.size() - same &&
+           was[was.size() - 1 - end] == now[now.size() - 1 - end]) {
+      ++end;
+    }
+    while (end > 0 &&
+           (static_cast<unsigned char>(was[was.size() - end]) & 0xC0) == 0x80) {
+      --end;
+    }
+    line.match_offset = line.inserted_offset = same;
+    line.match_length = was.size() - same - end;
+    line.inserted_length = now.size() - same - end;
+  }
+  return lines;
+}
+
 }  // namespace engine

@@ -45,6 +45,15 @@ class PreviewLineDecoder {
   std::map<std::string, std::unique_ptr<DisplayDecoder>, std::less<>> decoders_;
 };
 
+// The lines that differ between two contents of one document (before and
+// after a recorded run, say), as a preview shows them: UTF-8, without line
+// ends, each pair's differing part marked.  Lines pair by number when both
+// have as many; otherwise the lines they share at the start and the end are
+// passed over and the rest pair in order.
+std::vector<PreviewLine> LinesBetween(const std::string& encoding,
+                                      std::string_view before,
+                                      std::string_view after);
+
 }  // namespace engine
 
 #endif  // VANTREL_ENGINE_PREVIEW_LINES_H_
