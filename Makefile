@@ -35,9 +35,12 @@ asan: deps
 	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON -DVANTREL_BUILD_UI=ON
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 
+# The tests' runs record into a history of their own, never the user's.
+TEST_ENV := XDG_STATE_HOME=$(CURDIR)/$(BUILD_DIR)/test-state
+
 test: build asan
-	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
-	QT_QPA_PLATFORM=offscreen \
+	$(TEST_ENV) QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+	$(TEST_ENV) QT_QPA_PLATFORM=offscreen \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

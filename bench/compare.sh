@@ -8,6 +8,11 @@
 # typed in the other letter case against one typed as the documents spell it.
 # Then update_bench on the same text in Shift_JIS and in UTF-16 against the
 # UTF-8 corpus, which they must not take more than three times as long as.
+# In the same rounds, on the same corpus, the command line: vantrel-cli
+# replace and its dry run (--dry-run, the diff going to /dev/null) against
+# perl -pi and sed -i, and Debian's rpl beside them; and the start-up of
+# vantrel-cli --version, the mean of 200 runs.  Without a built vantrel-cli
+# (or without rpl) the rest is timed as before.
 #
 #   bench/compare.sh [--disk] [BUILD_DIR] [COUNT] [ROUNDS]
 #
@@ -38,6 +43,17 @@ restore=$(realpath -m "$build/bench/restore_bench")
 for program in "$bench" "$restore"; do
   [ -x "$program" ] || { echo "build $program first (make build)" >&2; exit 1; }
 done
+cli=$(realpath -m "$build/cli/vantrel-cli")
+[ -x "$cli" ] || {
+  echo "note: $cli is not built (make build); the command line is not timed" >&2
+  cli=
+}
+have_rpl=1
+command -v rpl >/dev/null || {
+  echo "note: rpl is not installed (apt-get install rpl); it is not timed" >&2
+  have_rpl=0
+}
+starts=200
 
 root=$(mktemp -d /dev/shm/vantrel-bench.XXXXXX)
 disk_root=
@@ -69,25 +85,55 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ratio() { echo "$1 / $2" | bc -l; }
 # Whether two tools' last rounds left the same documents, so that a fast
 # time is not that of a run that did nothing.  Backups are left out: perl
-# names them page0003.mv.bac, update_bench page0003bac.
+# names them page0003.mv.bac, update_bench page0003bac, rpl page0003.mv~.
 same_documents() {
   local differences
-  differences=$(diff -rq -x '*bac' "$1" "$2") || {
+  differences=$(diff -rq -x '*bac' -x '*~' "$1" "$2") || {
     echo "warning: $1 and $2 hold different documents:" >&2
     head -3 <<<"$differences" >&2
   }
 }
 
-vantrel=() preview=() perl=() sed=()
+# rpl replaces every occurrence on a line, not only the first; each line of
+# the corpus holds at most one.  It keeps its backup (-b) as perl and sed
+# do, and finds each document's encoding itself, as vantrel-cli does.
+# vantrel-cli records its runs in a history under $XDG_STATE_HOME: the
+# benchmark's go to one in the tmpfs folder, beside the corpus, rather than
+# into the user's.
+cli_run=(env "XDG_STATE_HOME=$root/state" "$cli")
+vantrel=() preview=() perl=() sed=() replace=() dry_run=() rpl=()
 for ((round = 1; round <= rounds; round++)); do
   vantrel+=("$(timed "$root/corpus" vantrel "$bench" . acme Zenith)")
   preview+=("$(timed "$root/corpus" preview "$bench" --preview . acme Zenith)")
   perl+=("$(timed "$root/corpus" perl sh -c 'exec perl -pi.bac -e "s/acme/Zenith/i" -- *')")
   sed+=("$(timed "$root/corpus" sed sh -c 'exec sed -i.bac "s/acme/Zenith/I" -- *')")
+  if [ -n "$cli" ]; then
+    replace+=("$(timed "$root/corpus" cli "${cli_run[@]}" replace acme Zenith .)")
+    dry_run+=("$(timed "$root/corpus" dry-run "${cli_run[@]}" replace --dry-run acme Zenith .)")
+  fi
+  ((!have_rpl)) ||
+    rpl+=("$(timed "$root/corpus" rpl sh -c 'exec rpl -i -q -b acme Zenith -- *')")
 done
 same_documents "$root/corpus-vantrel" "$root/corpus-perl"
 diff -rq "$root/corpus" "$root/corpus-preview" >/dev/null ||
   echo "warning: the preview changed its copy of the corpus" >&2
+if [ -n "$cli" ]; then
+  same_documents "$root/corpus-cli" "$root/corpus-perl"
+  diff -rq "$root/corpus" "$root/corpus-dry-run" >/dev/null ||
+    echo "warning: the dry run changed its copy of the corpus" >&2
+  # The diff the dry run printed: one added line for each replacement, and
+  # the summary counting every line that holds the text.
+  lines=$(cat "$root/corpus"/* | grep -aic acme) || true
+  read -r added summary < <(cd "$root/corpus" &&
+    LC_ALL=C.UTF-8 "${cli_run[@]}" replace --dry-run acme Zenith . 2>/dev/null |
+    awk '/^\+/ && !/^\+\+\+ b\// { n++ } { last = $0 } END { print n + 0, last }')
+  expected="$lines replacements in $count of $count selected documents"
+  [ "$summary" = "$expected" ] ||
+    echo "warning: the dry run ends in \"$summary\", not \"$expected\"" >&2
+  ((added == lines)) ||
+    echo "warning: the dry run's diff adds $added lines, not $lines" >&2
+fi
+((!have_rpl)) || same_documents "$root/corpus-rpl" "$root/corpus-perl"
 v=$(printf '%s\n' "${vantrel[@]}" | median)
 w=$(printf '%s\n' "${preview[@]}" | median)
 p=$(printf '%s\n' "${perl[@]}" | median)
@@ -107,6 +153,39 @@ printf 'ratio to perl %.2f (target <= 0.50)   ratio to sed %.2f (target <= 0.33)
   "$(ratio "$v" "$p")" "$(ratio "$v" "$s")"
 printf 'preview of the update %.3f s   update_bench %.3f s   ratio preview/update %.2f (target <= 0.60)\n' \
   "$w" "$v" "$(ratio "$w" "$v")"
+
+# Start-up: the mean of many runs, beside that of /bin/true, which is what
+# the loop itself costs.
+startup() {
+  local start end i
+  start=$(date +%s.%N)
+  for ((i = 0; i < starts; i++)); do LC_ALL=C.UTF-8 "$@" >/dev/null; done
+  end=$(date +%s.%N)
+  echo "($end - $start) * 1000 / $starts" | bc -l
+}
+if [ -n "$cli" ] || ((have_rpl)); then
+  echo
+  echo "command line, same corpus, medians of $rounds rounds"
+fi
+if ((have_rpl)); then
+  r=$(printf '%s\n' "${rpl[@]}" | median)
+  printf 'rpl -i %.3f s   perl -pi %.3f s   sed -i %.3f s\n' "$r" "$p" "$s"
+fi
+if [ -n "$cli" ]; then
+  c=$(printf '%s\n' "${replace[@]}" | median)
+  d=$(printf '%s\n' "${dry_run[@]}" | median)
+  printf 'vantrel-cli replace %.3f s   --dry-run %.3f s   perl -pi %.3f s   sed -i %.3f s\n' \
+    "$c" "$d" "$p" "$s"
+  printf 'ratio to perl %.2f (target <= 0.50)   ratio to sed %.2f (target <= 0.34)   ratio dry-run/replace %.2f (target <= 0.60)\n' \
+    "$(ratio "$c" "$p")" "$(ratio "$c" "$s")" "$(ratio "$d" "$c")"
+  ((!have_rpl)) || printf 'ratio to rpl %.2f\n' "$(ratio "$c" "$r")"
+  version=$("$cli" --version) ||
+    echo "warning: vantrel-cli --version exited with $?" >&2
+  [[ $version == "vantrel-cli "* ]] ||
+    echo "warning: vantrel-cli --version printed \"$version\"" >&2
+  printf 'start-up of vantrel-cli --version, mean of %d runs %.2f ms (target < 10.00)   /bin/true %.2f ms\n' \
+    "$starts" "$(startup "$cli" --version)" "$(startup /bin/true)"
+fi
 
 # The same update on a corpus that differs in line ends or encoding.
 against_perl() {

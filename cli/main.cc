@@ -77,10 +77,11 @@ int main(int argc, char** argv) {
                    "Names of documents to take from folders "
                    "(repeatable; default *.htm *.asp *.hts *.mv "
                    "*.cfm)")
-      ->take_all();
+      ->allow_extra_args(false);
   replace_command->add_option("--exclude", replace.gather.exclude,
                               "Paths below a folder to leave out, such as "
-                              "'old/*' (repeatable)");
+                              "'old/*' (repeatable)")
+      ->allow_extra_args(false);
   replace_command->add_flag("-n,--dry-run", replace.style.dry_run,
                             "Change nothing; print the changes as a unified "
                             "diff");

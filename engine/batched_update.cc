@@ -233,8 +233,18 @@ int BatchedUpdater::Commit() {
   // folders they are in.
   const Status names_flushed = locks_.SyncFileSystems(backup_folders);
 
+  // The documents of the batch were all reached when the run was asked to
+  // stop before this: they are finished.  Asked while they are put in
+  // place, the run ends after the one it is on, and the rest are put back
+  // as they were, with their older backups, not reached.
+  const bool finish_all = outcome_.stopped || reporter_.stopRequested();
   int updated = 0;
   for (const Pending* pending : backed_up) {
+    if (!finish_all && (outcome_.stopped || reporter_.stopRequested())) {
+      outcome_.stopped = true;
+      Unreach(*pending);
+      continue;
+    }
     try {
       updated += ReplaceDocument(*pending, names_flushed) ? 1 : 0;
     } catch (const std::exception& failure) {
@@ -282,6 +292,19 @@ bool BatchedUpdater::ReplaceDocument(const Pending& pending,
   done.verdict = Verdict::kChanged;
   done.replacements = pending.replacements;
   return true;
+}
+
+void BatchedUpdater::Unreach(const Pending& pending) {
+  DeleteTemporary(pending.document_temporary);
+  if (!settings_.keep_backups) return;
+  if (pending.older_backup.empty()) {
+    fs_.DeleteFile(pending.backup);
+  } else if (!fs_.RenameFile(pending.older_backup, pending.backup).ok()) {
+    Left(pending.index, Verdict::kFailed, Reason::kBackup,
+         "the run was stopped before it; it is unchanged, and its older "
+         "backup is kept as " +
+             pending.older_backup + ".");
+  }
 }
 
 void BatchedUpdater::GiveUp(const Pending& pending,

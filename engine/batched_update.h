@@ -104,6 +104,9 @@ class BatchedUpdater {
   // Replaces the document of pending, whose backup is in place; false, with
   // the document named, when it is left as it was.
   bool ReplaceDocument(const Pending& pending, const Status& names_flushed);
+  // Leaves a document whose backup is in place as it was, not reached:
+  // the run was stopped.
+  void Unreach(const Pending& pending);
   // Out of memory (or any exception) while a batch is put in place.
   void GiveUp(const Pending& pending, const std::exception& failure,
               bool placed = true);

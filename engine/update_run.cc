@@ -75,7 +75,14 @@ RunOutcome UpdateRun(const std::string& folder, const Selection& entries,
       AddNotReached(folder, entries, i + 1, &outcome);
       break;
     }
-    if (updater.Full()) updater.Commit();
+    if (updater.Full()) {
+      updater.Commit();
+      if (outcome.stopped) {
+        AddNotReached(folder, entries, static_cast<std::size_t>(i) + 1,
+                      &outcome);
+        break;
+      }
+    }
   }
   updater.Commit();
   updater.Finish();

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <new>
 #include <ctime>
 
 #include "engine/history/history_store.h"
@@ -371,10 +372,13 @@ Status OpenHistory(const std::string& path,
 }
 
 std::string Sha256Hex(std::string_view bytes) {
+  // Fetched once: OpenSSL 3 looks the algorithm up again on every call
+  // otherwise, which costs more than hashing a small page.
+  static EVP_MD* const sha256 = EVP_MD_fetch(nullptr, "SHA256", nullptr);
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(),
-             nullptr);
+  EVP_Digest(bytes.data(), bytes.size(), digest, &length,
+             sha256 != nullptr ? sha256 : EVP_sha256(), nullptr);
   static const char kHex[] = "0123456789abcdef";
   std::string hex;
   for (unsigned int i = 0; i < length; ++i) {
@@ -389,9 +393,18 @@ StoredContent StoreContent(std::string_view bytes) {
   stored.hash = Sha256Hex(bytes);
   stored.size = static_cast<std::int64_t>(bytes.size());
   stored.compressed.resize(ZSTD_compressBound(bytes.size()));
-  const std::size_t made =
-      ZSTD_compress(stored.compressed.data(), stored.compressed.size(),
-                    bytes.data(), bytes.size(), 3);
+  // A context per thread, kept: making one costs more than compressing a
+  // page.  Level 1: web pages shrink well even so, and the history must
+  // not slow the update down.
+  struct Context {
+    ZSTD_CCtx* context = ZSTD_createCCtx();
+    ~Context() { ZSTD_freeCCtx(context); }
+  };
+  static thread_local Context kept;
+  if (kept.context == nullptr) throw std::bad_alloc();
+  const std::size_t made = ZSTD_compressCCtx(
+      kept.context, stored.compressed.data(), stored.compressed.size(),
+      bytes.data(), bytes.size(), 1);
   if (ZSTD_isError(made)) throw std::bad_alloc();
   stored.compressed.resize(made);
   return stored;

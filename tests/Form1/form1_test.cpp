@@ -101,12 +101,13 @@ void Form1Test::typicalSessionFromTheStartToDone() {
   };
   update("Oops: Please enter the information you would like replaced.", idle);
   QTest::keyClicks(w.text("Text1"), "cat");
-  update(
-      "Oops: Please enter the information you would like to replace it "
-      "with.",
-      idle);
+  AnsweredQuestions user;  // no new text deletes, once the user agrees
+  update(": ", idle);
+  user.answer = QMessageBox::Yes;
+  update("Oops..: No files selected to modify.", idle);
   QTest::keyClicks(w.text("Text2"), "dog");
   update("Oops..: No files selected to modify.", idle);
+  QCOMPARE(user.asked.size(), 2);  // not asked once there is a new text
   QCOMPARE(files(s.dir), before);
 
   w.files()->setSelected(0, true);  // about.htm and news.asp

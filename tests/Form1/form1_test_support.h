@@ -1,16 +1,19 @@
-// A main window under test: shown offscreen, its controls found by name;
-// and a run window whose user acts in the middle of a run.
+// A main window under test: shown offscreen, its controls found by name; a
+// run window whose user acts in the middle of a run; and a user who answers
+// questions.
 
 #ifndef VANTREL_TESTS_FORM1_FORM1_TEST_SUPPORT_H_
 #define VANTREL_TESTS_FORM1_FORM1_TEST_SUPPORT_H_
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSemaphore>
 #include <QTabWidget>
+#include <QTimer>
 #include <atomic>
 #include <functional>
 
@@ -46,6 +49,23 @@ class BusyUser : public Window {
  private:
   QSemaphore acted_;
   std::atomic<int> asked_ = 0;
+};
+
+// While alive, answers every question box with answer, noting each as
+// "title: text".
+struct AnsweredQuestions {
+  QMessageBox::StandardButton answer = QMessageBox::No;
+  QStringList asked;
+  QTimer poll;
+  AnsweredQuestions() {
+    QObject::connect(&poll, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      asked << box->windowTitle() + ": " + box->text();
+      box->button(answer)->click();
+    });
+    poll.start(10);
+  }
 };
 
 template <typename Window = Form1>

@@ -222,8 +222,9 @@ TEST(RulesTest, PreviewAndDryRunForeseeTheRun) {
       }
       EXPECT_EQ(planned[document.name], now);
       for (const engine::PreviewLine& line : document.lines) {
-        if (document.encoding == "UTF-8")
+        if (document.encoding == "UTF-8") {
           EXPECT_THAT(now, HasSubstr(line.after));
+        }
         // The marked parts are whole characters of the two lines.
         EXPECT_LE(line.match_offset + line.match_length, line.before.size());
         EXPECT_LE(line.inserted_offset + line.inserted_length,

@@ -91,9 +91,6 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"BothTextsEmpty", {{"a.htm", true}}, "", "",
             {"message Oops|Please enter the information you would like "
              "replaced."}},
-        RefusalCase{"NewTextEmpty", {{"a.htm", true}}, "cat", "",
-            {"message Oops|Please enter the information you would like to "
-             "replace it with."}},
         RefusalCase{"SearchTextNotUtf8", {{"a.htm", true}}, "c\xe9t", "dog",
             {"message Oops|The text to replace is not valid UTF-8 text."}},
         RefusalCase{"SearchTextWithLineBreak", {{"a.htm", true}}, "cat\r\n",

@@ -5,11 +5,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
-#include <QTextDocument>
 #include <utility>
 
 #include "data/images/vantrel_images.h"
 #include "engine/update_run.h"
+#include "ui/Form1/change_options.h"
 #include "ui/Form1/file_types_box.h"
 #include "ui/Form1/index_tab.h"
 #include "ui/Form1/login_name.h"
@@ -30,21 +30,6 @@
 using wizard::twips;
 
 namespace {
-
-// A run's texts take the line ends of the documents it rewrites.  The raw
-// text, since toPlainText() turns non-breaking spaces (common in text
-// copied from web pages) into plain ones.
-std::string runText(const QPlainTextEdit* box) {
-  QString text = box->document()->toRawText();
-  // The box ends its lines in U+2029 (U+2028 for soft breaks); the
-  // documents take CR LF.
-  text.replace(QChar(QChar::ParagraphSeparator), QChar(u'\n'));
-  text.replace(QChar(QChar::LineSeparator), QChar(u'\n'));
-  text.replace(u'\n', QLatin1String("\r\n"));
-  // UTF-8 whatever the locale: each document is written in its own
-  // encoding, and no code page may turn a character into '?'.
-  return text.toStdString();
-}
 
 // Shows the one window of its kind: a new one (deleted when closed), or the
 // open one brought to the front.  No parent, so that it outlives the main
@@ -69,6 +54,7 @@ Form1::Form1(QWidget* parent)
       introduction_(new IntroductionFrame),
       selectFiles_(new SelectFilesFrame),
       change_(new ChangeFrame),
+      changeOptions_(new ChangeOptions(change_)),
       update_(new UpdateFrame),
       runner_(new RunWorker(*this, this)) {
   setObjectName(QStringLiteral("Form1"));
@@ -140,10 +126,10 @@ void Form1::Command5_Click() {
   const std::string folder =
       ui::toPathBytes(selectFiles_->folders()->path()).toStdString();
   const engine::Selection entries = selectFiles_->files()->selection();
-  const std::string searchText = runText(change_->searchText());
-  const std::string newText = runText(change_->newText());
+  const engine::ReplaceRules rules = changeOptions_->rules();
+  if (!changeOptions_->confirmDeletion(this)) return;
   runner_->start([=](RunWindow& window) {
-    UpdateInWindow(folder, entries, searchText, newText, window);
+    UpdateInWindow(folder, entries, rules, window);
   });
 }
 
@@ -157,14 +143,12 @@ void Form1::CommandPreview_Click() {
   const std::string folder =
       ui::toPathBytes(selectFiles_->folders()->path()).toStdString();
   const engine::Selection entries = selectFiles_->files()->selection();
-  const std::string searchText = runText(change_->searchText());
-  const std::string newText = runText(change_->newText());
+  const engine::ReplaceRules rules = changeOptions_->rules();
   auto preview = std::make_shared<engine::Preview>();
   const std::atomic<bool>* stop = runner_->stopFlag();
   pendingPreview_ = preview;
   runner_->start([=](RunWindow&) {
-    engine::PreviewRun(folder, entries, searchText, newText, preview.get(),
-                       stop);
+    engine::PreviewRun(folder, entries, rules, preview.get(), stop);
   });
 }
 
@@ -249,6 +233,11 @@ void Form1::setUpFocusOrder() {
                                  selectFiles_->subfolders(),
                                  change_->searchText(),
                                  change_->newText(),
+                                 change_->matchCase(),
+                                 change_->wholeWords(),
+                                 change_->everyOccurrence(),
+                                 change_->regex(),
+                                 change_->list(),
                                  update_->preview(),
                                  update_->update(),
                                  update_->stop(),

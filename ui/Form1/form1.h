@@ -16,6 +16,7 @@
 #include "ui/widgets/run_window.h"
 
 class ChangeFrame;
+class ChangeOptions;
 class Form2;
 class Form5;
 class PreviewWindow;
@@ -68,6 +69,7 @@ class Form1 : public QWidget, public RunWindow {
   IntroductionFrame* introduction_;
   SelectFilesFrame* selectFiles_;
   ChangeFrame* change_;
+  ChangeOptions* changeOptions_;
   UpdateFrame* update_;
   QPushButton* about_;
   QPushButton* help_;

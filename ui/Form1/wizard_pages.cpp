@@ -175,9 +175,54 @@ ChangeFrame::ChangeFrame(QWidget* parent) : QGroupBox(parent) {
                           "! makes automatic backups of your original files "
                           "in case of a mistake"),
            Qt::AlignHCenter);
-  searchText_ = addTextBox(this, "Text1", twips(120, 960, 3495, 2415));
-  newText_ = addTextBox(this, "Text2", twips(3840, 960, 3495, 2415));
-  wizard::addLine(this, "Line2", 3720, 2040, 3720, 3360);
+  // The boxes gave up their lower rows to the options.
+  searchText_ = addTextBox(this, "Text1", twips(120, 960, 3495, 1755));
+  newText_ = addTextBox(this, "Text2", twips(3840, 960, 3495, 1755));
+  divider_ = wizard::addLine(this, "Line2", 3720, 1740, 3720, 2700);
+  listInUse_ = addLabel(this, "LabelListInUse", twips(120, 1710, 7215, 255), {},
+                        Qt::AlignHCenter);
+  listInUse_->hide();
+
+  auto addCheck = [this](const char* name, const QString& text, int left,
+                         int top, int width) {
+    auto* box = new QCheckBox(text, this);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(twips(left, top, width, 255));
+    return box;
+  };
+  matchCase_ = addCheck("CheckMatchCase", tr("Match &case"), 120, 2820, 3495);
+  wholeWords_ =
+      addCheck("CheckWholeWords", tr("&Whole words"), 3840, 2820, 2295);
+  everyOccurrence_ =
+      addCheck("CheckEveryOccurrence", tr("Every &occurrence on a line"), 120,
+               3090, 3495);
+  regex_ = addCheck("CheckRegex", tr("Regular e&xpression"), 3840, 3090, 2295);
+  // Beside the two rows, since it belongs to neither.
+  list_ = wizard::addButton(this, "CommandList", twips(6240, 2895, 1095, 375),
+                            tr("&List..."));
+
+  matchCase_->setToolTip(
+      tr("Find the text only in the same upper and lower case letters."));
+  wholeWords_->setToolTip(
+      tr("Find the text only where no letter, digit or _ touches it."));
+  everyOccurrence_->setToolTip(
+      tr("Replace every place the text occurs on a line, not only the "
+         "first."));
+  regex_->setToolTip(
+      tr("Read the text to replace as a regular expression; $1, $2... in "
+         "the new text stand for its groups."));
+  list_->setToolTip(
+      tr("Replace many texts in one update: edit, import or export a list of "
+         "pairs."));
+}
+
+void ChangeFrame::showListInUse(int count) {
+  const bool list = count > 0;
+  for (QWidget* shown : QWidgetList{searchText_, newText_, divider_})
+    shown->setVisible(!list);
+  listInUse_->setVisible(list);
+  listInUse_->setText(list ? tr("%1 replacements from the list").arg(count)
+                           : QString());
 }
 
 UpdateFrame::UpdateFrame(QWidget* parent) : QGroupBox(parent) {

@@ -11,6 +11,7 @@ class FileList;
 class FileTypesBox;
 class FolderList;
 class QCheckBox;
+class QFrame;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -48,17 +49,34 @@ class SelectFilesFrame : public QGroupBox {
   QCheckBox* subfolders_;
 };
 
-// Page 2: the text to replace and the new text.
+// Page 2: the text to replace and the new text, or a note that a list of
+// replacements stands in for them; the matching options under them.
 class ChangeFrame : public QGroupBox {
   Q_OBJECT
  public:
   explicit ChangeFrame(QWidget* parent = nullptr);
   QPlainTextEdit* searchText() const { return searchText_; }
   QPlainTextEdit* newText() const { return newText_; }
+  QCheckBox* matchCase() const { return matchCase_; }
+  QCheckBox* wholeWords() const { return wholeWords_; }
+  QCheckBox* everyOccurrence() const { return everyOccurrence_; }
+  QCheckBox* regex() const { return regex_; }
+  QPushButton* list() const { return list_; }
+
+  // Shows "N replacements from the list" where the two texts were, or the
+  // texts again when count is 0.
+  void showListInUse(int count);
 
  private:
   QPlainTextEdit* searchText_;
   QPlainTextEdit* newText_;
+  QFrame* divider_;
+  QLabel* listInUse_;
+  QCheckBox* matchCase_;
+  QCheckBox* wholeWords_;
+  QCheckBox* everyOccurrence_;
+  QCheckBox* regex_;
+  QPushButton* list_;
 };
 
 // Page 3: the run's status lines, progress and buttons.  Stop takes the
