@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QScopeGuard>
 #include <QStyleFactory>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "ui/browser/folder_access.h"
 #include "ui/browser/folder_list.h"
 #include "ui/help/help_window.h"
+#include "ui/widgets/run_preferences.h"
 
 using namespace testing_support;
 
@@ -63,6 +65,7 @@ class Form1Test : public QObject {
   Q_OBJECT
 
  private slots:
+  void initTestCase();
   void typicalSessionFromTheStartToDone();
   void lineBreaksReachTheRunAsCrLf();
   void browsingKeepsDriveFoldersAndFilesAgreeing();
@@ -132,11 +135,28 @@ void Form1Test::typicalSessionFromTheStartToDone() {
                              "index.htm=cat\r\n news.asp=condogenate "
                              "news.bac=concatenate");
 
-  // Done lasts through page changes and a refresh; the disabled button
-  // starts nothing.
+  // Done lasts through page changes; pressed again with nothing changed,
+  // the disabled button starts nothing.
   for (int page : {0, 1, 2}) w.tabs()->setCurrentIndex(page);
-  w.files()->refresh();
   update(": ", done);
+  // Without the history the backups are the only way back: even a change
+  // (a refresh that clears the selection, new text) leaves Update off.
+  preferences::setRecordingOn(false);
+  w.files()->refresh();
+  QTest::keyClicks(w.text("Text2"), "s");
+  update(": ", done);
+  // With it, the next change brings Update back.
+  preferences::setRecordingOn(true);
+  QTest::keyClicks(w.text("Text2"), "s");
+  QVERIFY(w.get<QPushButton>("Command5")->isEnabled());
+}
+
+void Form1Test::initTestCase() {
+  // Before any setting is read or run recorded: the user's stay untouched.
+  static QTemporaryDir home;
+  QVERIFY(home.isValid());
+  qputenv("XDG_CONFIG_HOME", home.filePath("config").toLocal8Bit());
+  qputenv("XDG_STATE_HOME", home.filePath("state").toLocal8Bit());
 }
 
 void Form1Test::lineBreaksReachTheRunAsCrLf() {

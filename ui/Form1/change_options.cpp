@@ -53,6 +53,7 @@ ChangeOptions::ChangeOptions(ChangeFrame* page) : QObject(page), page_(page) {
   if (!saved.empty() && engine::ParseReplaceList(saved, &pairs, &problem))
     list_ = std::move(pairs);
   page_->showListInUse(static_cast<int>(list_.size()));
+  emit listChanged();
   connect(page_->list(), &QPushButton::clicked, this, &ChangeOptions::editList);
 }
 

@@ -38,6 +38,10 @@ class ChangeOptions : public QObject {
   // user over window first.  True when the update may go on.
   bool confirmDeletion(QWidget* window) const;
 
+ signals:
+  // The list in use changed.
+  void listChanged();
+
  private:
   std::array<std::pair<QCheckBox*, const char*>, 4> options() const;
   void editList();

@@ -1,6 +1,7 @@
 #include "ui/Form1/form1.h"
 
 #include <QCheckBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -8,11 +9,13 @@
 #include <utility>
 
 #include "data/images/vantrel_images.h"
+#include "engine/replace_list.h"
 #include "engine/update_run.h"
 #include "ui/Form1/change_options.h"
 #include "ui/Form1/file_types_box.h"
 #include "ui/Form1/index_tab.h"
 #include "ui/Form1/login_name.h"
+#include "ui/Form1/update_guard.h"
 #include "ui/Form1/wizard_layout.h"
 #include "ui/Form1/wizard_pages.h"
 #include "ui/Form2/form2.h"
@@ -23,8 +26,10 @@
 #include "ui/browser/folder_list.h"
 #include "ui/browser/message_box.h"
 #include "ui/help/help_window.h"
+#include "ui/history/history_window.h"
 #include "ui/preview/preview_window.h"
 #include "ui/widgets/progress_bar.h"
+#include "ui/widgets/run_preferences.h"
 #include "ui/widgets/run_worker.h"
 
 using wizard::twips;
@@ -73,6 +78,8 @@ Form1::Form1(QWidget* parent)
 
   about_ = wizard::addButton(this, "Command2", twips(240, 4200, 1455, 375),
                              tr("&About"));
+  history_ = wizard::addButton(this, "CommandHistory",
+                               twips(3120, 4200, 1455, 375), tr("&History..."));
   help_ = wizard::addButton(this, "Command4", twips(4680, 4200, 1455, 375),
                             tr("&Help"));
   exit_ = wizard::addButton(this, "Command1", twips(6240, 4200, 1455, 375),
@@ -86,6 +93,8 @@ Form1::Form1(QWidget* parent)
   connect(exit_, &QPushButton::clicked, this, &Form1::Command1_Click);
   connect(about_, &QPushButton::clicked, this, &Form1::Command2_Click);
   connect(help_, &QPushButton::clicked, this, &Form1::Command4_Click);
+  connect(history_, &QPushButton::clicked, this, &Form1::CommandHistory_Click);
+  watchUpdateInputs();
   connect(update_->update(), &QPushButton::clicked, this,
           &Form1::Command5_Click);
   connect(update_->undo(), &QPushButton::clicked, this, &Form1::Command6_Click);
@@ -128,8 +137,20 @@ void Form1::Command5_Click() {
   const engine::Selection entries = selectFiles_->files()->selection();
   const engine::ReplaceRules rules = changeOptions_->rules();
   if (!changeOptions_->confirmDeletion(this)) return;
+  std::shared_ptr<engine::HistoryStore> history;
+  std::string problem;
+  if (!preferences::openRecording(&history, &problem)) {
+    showMessage(problem, "Oops..");
+    return;
+  }
+  engine::RunSettings settings;
+  settings.keep_backups = preferences::keepBackups();
+  settings.what = engine::DescribeRules(rules);
   runner_->start([=](RunWindow& window) {
-    UpdateInWindow(folder, entries, rules, window);
+    engine::RunSettings recorded = settings;
+    recorded.history = history.get();
+    UpdateInWindow(folder, entries, rules, window,
+                   engine::FileSystem::Default(), recorded);
   });
 }
 
@@ -216,6 +237,45 @@ void Form1::showMessage(const std::string& prompt, const std::string& title) {
 void Form1::disableUpdate() {
   update_->update()->setEnabled(false);
   updateEnabled_ = false;
+  updateGuard_->ran();
+}
+
+void Form1::CommandHistory_Click() { showOnce(historyWindow_); }
+
+QString Form1::updateFingerprint() const {
+  QString fingerprint =
+      QString::fromStdString(engine::DescribeRules(changeOptions_->rules()));
+  fingerprint += QChar(0) + selectFiles_->folders()->path();
+  for (const engine::Entry& entry : selectFiles_->files()->selection()) {
+    if (entry.selected)
+      fingerprint += QChar(0) + QString::fromStdString(entry.name);
+  }
+  return fingerprint;
+}
+
+void Form1::watchUpdateInputs() {
+  updateGuard_ = new UpdateGuard([this] { return updateFingerprint(); }, this);
+  connect(updateGuard_, &UpdateGuard::enabledChanged, this, [this](bool on) {
+    updateEnabled_ = on;
+    if (!runner_->running()) update_->update()->setEnabled(on);
+  });
+  for (QPlainTextEdit* text : {change_->searchText(), change_->newText()}) {
+    connect(text, &QPlainTextEdit::textChanged, updateGuard_,
+            &UpdateGuard::refresh);
+  }
+  for (QCheckBox* option : {change_->matchCase(), change_->wholeWords(),
+                            change_->everyOccurrence(), change_->regex()}) {
+    connect(option, &QCheckBox::toggled, updateGuard_, &UpdateGuard::refresh);
+  }
+  connect(changeOptions_, &ChangeOptions::listChanged, updateGuard_,
+          &UpdateGuard::refresh);
+  connect(selectFiles_->folders(), &FolderList::changed, updateGuard_,
+          &UpdateGuard::refresh);
+  connect(selectFiles_->files(), &FileList::filled, updateGuard_,
+          &UpdateGuard::refresh);
+  connect(selectFiles_->files()->selectionModel(),
+          &QItemSelectionModel::selectionChanged, updateGuard_,
+          &UpdateGuard::refresh);
 }
 
 void Form1::refreshList() {}
@@ -243,6 +303,7 @@ void Form1::setUpFocusOrder() {
                                  update_->stop(),
                                  update_->undo(),
                                  about_,
+                                 history_,
                                  help_,
                                  exit_};
   for (int i = 1; i < order.size(); ++i)

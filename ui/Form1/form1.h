@@ -18,6 +18,8 @@
 class ChangeFrame;
 class ChangeOptions;
 class Form2;
+class HistoryWindow;
+class UpdateGuard;
 class Form5;
 class PreviewWindow;
 class IndexTab;
@@ -57,6 +59,10 @@ class Form1 : public QWidget, public RunWindow {
   void Command5_Click();
   void Command6_Click();
   void CommandPreview_Click();
+  void CommandHistory_Click();
+  // What an update would do now, for UpdateGuard.
+  QString updateFingerprint() const;
+  void watchUpdateInputs();
   void showPreview(engine::Preview&& preview);
   void dir_Change();
   void Dir1_Change();
@@ -73,12 +79,15 @@ class Form1 : public QWidget, public RunWindow {
   UpdateFrame* update_;
   QPushButton* about_;
   QPushButton* help_;
+  QPushButton* history_;
   QPushButton* exit_;
   RunWorker* runner_;
+  UpdateGuard* updateGuard_;
 
   bool updateEnabled_ = true;
   QPointer<Form2> aboutWindow_;
   QPointer<Form5> restoreWindow_;
+  QPointer<HistoryWindow> historyWindow_;
   QPointer<PreviewWindow> previewWindow_;
   // What the preview run going on fills, shown when it has finished.
   std::shared_ptr<engine::Preview> pendingPreview_;

@@ -20,6 +20,7 @@
 #include "ui/browser/message_box.h"
 #include "ui/help/help_window.h"
 #include "ui/widgets/progress_bar.h"
+#include "ui/widgets/run_preferences.h"
 #include "ui/widgets/run_worker.h"
 
 namespace {
@@ -176,8 +177,15 @@ void Form5::Command1_Click() {
                                : Combo1->currentText().toStdString();
   const std::string folder = ui::toPathBytes(Dir1->path()).toStdString();
   const engine::Selection entries = File1->selection();
+  std::shared_ptr<engine::HistoryStore> history;
+  std::string problem;
+  if (!preferences::openRecording(&history, &problem)) {
+    showMessage(problem, "Oops...");
+    return;
+  }
   runner_->start([=](RunWindow& window) {
-    RestoreInWindow(type, folder, entries, window);
+    RestoreInWindow(type, folder, entries, window,
+                    engine::FileSystem::Default(), history.get());
   });
 }
 
@@ -190,6 +198,7 @@ void Form5::runStarted() {
 }
 
 void Form5::runFinished() {
+  DocumentsPutBack::instance().note();
   CommandStop->hide();
   Command2->show();
   Command1->setEnabled(true);

@@ -26,6 +26,7 @@
 #include "ui/history/run_documents_model.h"
 #include "ui/history/run_list_model.h"
 #include "ui/widgets/progress_bar.h"
+#include "ui/widgets/run_preferences.h"
 #include "ui/widgets/run_worker.h"
 
 namespace {
@@ -327,6 +328,7 @@ void HistoryWindow::runStarted() {
 }
 
 void HistoryWindow::runFinished() {
+  DocumentsPutBack::instance().note();
   CommandStop->hide();
   CommandClose->show();
   ProgressBar1->hide();

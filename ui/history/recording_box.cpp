@@ -1,25 +1,10 @@
 #include "ui/history/recording_box.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QLabel>
-#include <QSettings>
 #include <QVBoxLayout>
 
-namespace {
-
-const QString kRecordKey = QStringLiteral("history/record");
-const QString kBackupsKey = QStringLiteral("backups/keep");
-
-// As the main window's settings: the program names no organization, and
-// without one QSettings reports an access error.
-QString settingsName() { return QCoreApplication::applicationName(); }
-
-bool setting(const QString& key) {
-  return QSettings(settingsName(), settingsName()).value(key, true).toBool();
-}
-
-}  // namespace
+#include "ui/widgets/run_preferences.h"
 
 RecordingBox::RecordingBox(QWidget* parent)
     : QWidget(parent),
@@ -51,13 +36,12 @@ RecordingBox::RecordingBox(QWidget* parent)
   connect(backups_, &QCheckBox::toggled, this, &RecordingBox::save);
 }
 
-bool RecordingBox::recordingOn() { return setting(kRecordKey); }
+bool RecordingBox::recordingOn() { return preferences::recordingOn(); }
 
-bool RecordingBox::keepBackups() { return setting(kBackupsKey); }
+bool RecordingBox::keepBackups() { return preferences::keepBackups(); }
 
 void RecordingBox::save() {
-  QSettings saved(settingsName(), settingsName());
-  saved.setValue(kRecordKey, record_->isChecked());
-  saved.setValue(kBackupsKey, backups_->isChecked());
+  preferences::setRecordingOn(record_->isChecked());
+  preferences::setKeepBackups(backups_->isChecked());
   warning_->setVisible(!record_->isChecked() && !backups_->isChecked());
 }

@@ -59,9 +59,10 @@ int UpdateInWindow(const std::string& folder, const engine::Selection& entries,
 
 int UpdateInWindow(const std::string& folder, const engine::Selection& entries,
                    const engine::ReplaceRules& rules, RunWindow& window,
-                   engine::FileSystem& fs) {
+                   engine::FileSystem& fs,
+                   const engine::RunSettings& settings) {
   const engine::RunOutcome outcome =
-      engine::UpdateRun(folder, entries, rules, window, fs);
+      engine::UpdateRun(folder, entries, rules, window, fs, settings);
   if (outcome.refusal != engine::RunOutcome::Refusal::kNone) {
     window.showMessage(outcome.problem, UpdateRefusalTitle(outcome.refusal));
     return 0;
@@ -92,9 +93,12 @@ int UpdateInWindow(const std::string& folder, const engine::Selection& entries,
       window.showOperation("Stopped.");
     }
   } else if (updated > 0) {
-    std::string prompt = "Successfully updated " + std::to_string(updated) +
-                         " documents. Backup copies of each file archived "
-                         "successfully.";
+    // Without backups the message must not speak of them.
+    std::string prompt =
+        "Successfully updated " + std::to_string(updated) + " documents. " +
+        (settings.keep_backups
+             ? "Backup copies of each file archived successfully."
+             : "The originals are kept in the history.");
     if (not_found > 0) {
       prompt += " " + std::to_string(not_found) +
                 " selected documents did not contain the text and were left "
@@ -120,13 +124,13 @@ int UpdateInWindow(const std::string& folder, const engine::Selection& entries,
 
 void RestoreInWindow(const std::string& type, const std::string& folder,
                      const engine::Selection& entries, RunWindow& window,
-                     engine::FileSystem& fs) {
+                     engine::FileSystem& fs, engine::HistoryStore* history) {
   if (type == kChooseType) {
     window.showMessage("Please select a file type to restore to.", "Oops...");
     return;
   }
   const engine::RunOutcome outcome =
-      engine::RestoreRun(type, folder, entries, window, fs);
+      engine::RestoreRun(type, folder, entries, window, fs, history);
   if (outcome.refusal != engine::RunOutcome::Refusal::kNone) {
     window.showMessage(outcome.problem, "Oops...");
     return;

@@ -15,6 +15,7 @@
 #include "engine/replace_rules.h"
 #include "engine/run_outcome.h"
 #include "engine/run_reporter.h"
+#include "engine/run_settings.h"
 #include "engine/selection.h"
 
 class RunWindow : public engine::RunReporter {
@@ -40,9 +41,11 @@ inline constexpr char kChooseType[] = "<Choose>";
 // Runs the update as the main window does and shows its closing messages in
 // window.  Returns how many documents were changed.  Called on the run's
 // thread.
+// settings: backups and the history, as the user set them.
 int UpdateInWindow(const std::string& folder, const engine::Selection& entries,
                    const engine::ReplaceRules& rules, RunWindow& window,
-                   engine::FileSystem& fs = engine::FileSystem::Default());
+                   engine::FileSystem& fs = engine::FileSystem::Default(),
+                   const engine::RunSettings& settings = {});
 // The same with the plain rules of one pair.
 int UpdateInWindow(const std::string& folder, const engine::Selection& entries,
                    const std::string& search_text, const std::string& new_text,
@@ -53,7 +56,8 @@ int UpdateInWindow(const std::string& folder, const engine::Selection& entries,
 // kChooseType is refused) and shows its closing messages in window.
 void RestoreInWindow(const std::string& type, const std::string& folder,
                      const engine::Selection& entries, RunWindow& window,
-                     engine::FileSystem& fs = engine::FileSystem::Default());
+                     engine::FileSystem& fs = engine::FileSystem::Default(),
+                     engine::HistoryStore* history = nullptr);
 
 // Undoes a recorded run as the History window does, and shows what became
 // of its documents in window.  Returns how many were put back.
