@@ -78,9 +78,10 @@ int main(int argc, char** argv) {
                    "(repeatable; default *.htm *.asp *.hts *.mv "
                    "*.cfm)")
       ->allow_extra_args(false);
-  replace_command->add_option("--exclude", replace.gather.exclude,
-                              "Paths below a folder to leave out, such as "
-                              "'old/*' (repeatable)")
+  replace_command
+      ->add_option("--exclude", replace.gather.exclude,
+                   "Paths below a folder to leave out, such as "
+                   "'old/*' (repeatable)")
       ->allow_extra_args(false);
   replace_command->add_flag("-n,--dry-run", replace.style.dry_run,
                             "Change nothing; print the changes as a unified "

@@ -9,8 +9,8 @@
 #include "engine/locale_text.h"
 #include "engine/path_rules.h"
 #include "engine/restore_check.h"
-#include "engine/update_run.h"
 #include "engine/safe_replace.h"
+#include "engine/update_run.h"
 
 namespace engine {
 
@@ -158,9 +158,12 @@ bool BatchedRestorer::Record(PendingRestore* pending) {
     return false;
   }
   pending->before = StoreContent(now);
-  pending->record = {pending->target, pending->before.hash,
-                     Sha256Hex(checked_.contents), pending->before.size,
-                     static_cast<std::int64_t>(checked_.contents.size()), ""};
+  pending->record = {pending->target,
+                     pending->before.hash,
+                     Sha256Hex(checked_.contents),
+                     pending->before.size,
+                     static_cast<std::int64_t>(checked_.contents.size()),
+                     ""};
   return true;
 }
 
@@ -174,7 +177,8 @@ Status BatchedRestorer::RecordBatch(std::vector<PendingRestore>& batch) {
     contents.push_back(std::move(pending.before));
   }
   if (records.empty()) return Status::OK();
-  const Status recorded = history_->AddDocuments(history_run_, records, contents);
+  const Status recorded =
+      history_->AddDocuments(history_run_, records, contents);
   return recorded.ok() ? recorded
                        : Status::Error(recorded.path(),
                                        "the history could not be written: " +

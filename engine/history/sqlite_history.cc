@@ -12,8 +12,8 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <new>
 #include <ctime>
+#include <new>
 
 #include "engine/history/history_store.h"
 
