@@ -333,3 +333,75 @@ printf 'medians of %d rounds: update_bench %.3f s   perl -pi + sync %.3f s   rat
   "$rounds" "$v" "$p" "$(ratio "$v" "$p")"
 printf 'restore_bench %.3f s   ratio restore/update %.2f (target <= 1.00)\n' \
   "$r" "$(ratio "$r" "$v")"
+
+# The matching options and the history, on the same corpus, side by side in
+# the same rounds: every occurrence, letter case kept, against perl's s///g;
+# a regular expression with captures (on a copy whose every third line ends
+# in a date) against the same perl command; a list of 100 literal pairs
+# against a perl script of the same 100 s///i lines; the plain replace with
+# and without the history; and the undo of a recorded run against that run.
+if [ -n "$cli" ]; then
+  dated="$root/dated"
+  cp -r "$root/corpus" "$dated"
+  (cd "$dated" && perl -pi -e 's/(\r?)$/ 2026-12-07$1/ if $. % 3 == 0' -- *)
+  list="$root/list.tsv" script="$root/list.pl"
+  : >"$list"
+  : >"$script"
+  for ((i = 1; i < 100; i++)); do
+    printf 'word%03dq\tterm%03d\n' "$i" "$i" >>"$list"
+    printf 's/word%03dq/term%03d/i;\n' "$i" "$i" >>"$script"
+  done
+  printf 'acme\tZenith\n' >>"$list"
+  printf 's/acme/Zenith/i;\n' >>"$script"
+  quiet=("${cli_run[@]}" replace -q)
+  all=() perl_all=() regex=() perl_regex=() listed=() perl_list=()
+  off=() on=() update=() undo=()
+  for ((round = 1; round <= rounds; round++)); do
+    all+=("$(timed "$root/corpus" all "${quiet[@]}" --no-history -a --match-case acme Zenith .)")
+    perl_all+=("$(timed "$root/corpus" perl-all sh -c 'exec perl -pi.bac -e "s/acme/Zenith/g" -- *')")
+    regex+=("$(timed "$dated" regex "${quiet[@]}" --no-history -a -e '(\d{4})-(\d\d)-(\d\d)' '$3.$2.$1' .)")
+    perl_regex+=("$(timed "$dated" perl-regex sh -c 'exec perl -pi.bac -e "s/(\d{4})-(\d\d)-(\d\d)/\$3.\$2.\$1/g" -- *')")
+    listed+=("$(timed "$root/corpus" list "${quiet[@]}" --no-history --list "$list" .)")
+    perl_list+=("$(timed "$root/corpus" perl-list perl -pi.bac "$script" -- $(cd "$root/corpus" && echo *))")
+    off+=("$(timed "$root/corpus" off "${quiet[@]}" --no-history acme Zenith .)")
+    on+=("$(timed "$root/corpus" on "${quiet[@]}" acme Zenith .)")
+    update+=("${on[-1]}")
+    start=$(date +%s.%N)
+    (cd "$root/corpus-on" && "${cli_run[@]}" undo -q last >/dev/null 2>&1) ||
+      echo "warning: the undo did not put every document back" >&2
+    undo+=("$(echo "$(date +%s.%N) - $start" | bc -l)")
+  done
+  same_documents "$root/corpus-all" "$root/corpus-perl-all"
+  same_documents "$dated-regex" "$dated-perl-regex"
+  same_documents "$root/corpus-list" "$root/corpus-perl-list"
+  diff -rq -x '*bac' "$root/corpus" "$root/corpus-on" >/dev/null ||
+    echo "warning: the undo did not bring the corpus back" >&2
+  m() { printf '%s\n' "$@" | median; }
+  echo
+  echo "options, lists and the history, same corpus, medians of $rounds rounds"
+  printf 'every occurrence, match case %.3f s   perl s///g %.3f s   ratio %.2f (target <= 0.50)\n' \
+    "$(m "${all[@]}")" "$(m "${perl_all[@]}")" "$(ratio "$(m "${all[@]}")" "$(m "${perl_all[@]}")")"
+  printf 'regular expression with captures %.3f s   perl %.3f s   ratio %.2f (target <= 0.60)\n' \
+    "$(m "${regex[@]}")" "$(m "${perl_regex[@]}")" "$(ratio "$(m "${regex[@]}")" "$(m "${perl_regex[@]}")")"
+  printf 'list of 100 pairs %.3f s   perl, 100 s///i %.3f s   ratio %.2f (target <= 0.50)\n' \
+    "$(m "${listed[@]}")" "$(m "${perl_list[@]}")" "$(ratio "$(m "${listed[@]}")" "$(m "${perl_list[@]}")")"
+  printf 'replace without the history %.3f s   with it %.3f s   ratio %.2f (target <= 1.15)   to perl without %.2f, with %.2f\n' \
+    "$(m "${off[@]}")" "$(m "${on[@]}")" "$(ratio "$(m "${on[@]}")" "$(m "${off[@]}")")" \
+    "$(ratio "$(m "${off[@]}")" "$p")" "$(ratio "$(m "${on[@]}")" "$p")"
+  printf 'undo of the recorded replace %.3f s   ratio undo/update %.2f (target <= 1.20)\n' \
+    "$(m "${undo[@]}")" "$(ratio "$(m "${undo[@]}")" "$(m "${update[@]}")")"
+  rm -rf "$root/memory" && cp -r "$root/corpus" "$root/memory"
+  (cd "$root/memory" && /usr/bin/time -f "peak memory of a recorded vantrel-cli replace: %M KiB" \
+    "${quiet[@]}" acme Zenith . 2>&1 >/dev/null | tail -1)
+  if ((disk)); then
+    disk_corpus="$disk_root/history"
+    python3 bench/make_corpus.py "$disk_corpus" "$count"
+    off=() on=()
+    for ((round = 1; round <= rounds; round++)); do
+      off+=("$(timed "$disk_corpus" off "${quiet[@]}" --no-history acme Zenith .)")
+      on+=("$(timed "$disk_corpus" on env XDG_STATE_HOME="$disk_root/state" "$cli" replace -q acme Zenith .)")
+    done
+    printf 'disk: replace without the history %.3f s   with it %.3f s   ratio %.2f (target <= 1.10)\n' \
+      "$(m "${off[@]}")" "$(m "${on[@]}")" "$(ratio "$(m "${on[@]}")" "$(m "${off[@]}")")"
+  fi
+fi

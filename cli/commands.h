@@ -47,8 +47,10 @@ ExitStatus Undo(const HistoryOptions& options);
 
 // Opens the history into *store; false, with *problem saying how to go on
 // without it, when it can't be.
+// for_run: the history is opened to record a run, which --no-history
+// spares.
 bool OpenHistoryFor(std::unique_ptr<engine::HistoryStore>* store,
-                    std::string* problem);
+                    std::string* problem, bool for_run = true);
 
 }  // namespace cli
 

@@ -22,20 +22,20 @@ std::string When(std::int64_t seconds) {
 }  // namespace
 
 bool OpenHistoryFor(std::unique_ptr<engine::HistoryStore>* store,
-                    std::string* problem) {
+                    std::string* problem, bool for_run) {
   const engine::Status status =
       engine::OpenHistory(engine::DefaultHistoryPath(), store);
   if (status.ok()) return true;
   *problem = "the history " + status.path() + " can't be used (" +
-             status.reason() +
-             "); nothing was changed; add --no-history to go on without it";
+             status.reason() + "); nothing was changed" +
+             (for_run ? "; add --no-history to go on without it" : "");
   return false;
 }
 
 ExitStatus ListHistory(const HistoryOptions& options) {
   std::unique_ptr<engine::HistoryStore> store;
   std::string problem;
-  if (!OpenHistoryFor(&store, &problem)) return BadInput(problem);
+  if (!OpenHistoryFor(&store, &problem, false)) return BadInput(problem);
   std::vector<engine::HistoryRun> runs;
   const engine::Status status = store->ListRuns(&runs);
   if (!status.ok()) return BadInput(status.message());
@@ -56,6 +56,7 @@ ExitStatus ListHistory(const HistoryOptions& options) {
               << "\n";
     return kChanged;
   }
+  if (runs.empty()) std::cout << "No run is recorded.\n";
   for (const engine::HistoryRun& run : runs) {
     std::cout << run.id << "  " << When(run.started) << "  " << run.ending
               << "  " << run.documents << " documents  " << run.folder << "  "
@@ -67,7 +68,7 @@ ExitStatus ListHistory(const HistoryOptions& options) {
 ExitStatus Undo(const HistoryOptions& options) {
   std::unique_ptr<engine::HistoryStore> store;
   std::string problem;
-  if (!OpenHistoryFor(&store, &problem)) return BadInput(problem);
+  if (!OpenHistoryFor(&store, &problem, false)) return BadInput(problem);
   std::int64_t run = 0;
   if (options.run == "last") {
     std::vector<engine::HistoryRun> runs;

@@ -92,7 +92,8 @@ ExitStatus Replace(const ReplaceOptions& options) {
   settings.history = history.get();
   settings.keep_backups = !options.no_backups;
   settings.what = engine::DescribeRules(rules);
-  if (!settings.keep_backups && settings.history == nullptr) {
+  if (!settings.keep_backups && settings.history == nullptr &&
+      !options.style.dry_run) {
     return BadInput(
         "with --no-bac and --no-history nothing would keep the documents' "
         "content before the update: there would be no way back");

@@ -109,6 +109,11 @@ void PrintLines(const engine::RunOutcome& outcome, const OutputStyle& style) {
                 << engine::VerdictCode(document.verdict) << ": " << document.why
                 << "\n";
     }
+    // An undo names what it found already as before, too.
+    if (!style.quiet && style.command == "undo" &&
+        document.verdict == Verdict::kTextNotFound) {
+      std::cout << document.path << ": " << document.why << "\n";
+    }
     if (style.quiet || document.verdict != Verdict::kChanged) continue;
     if (style.dry_run) {
       continue;  // its diff is printed already

@@ -28,15 +28,11 @@ RunOutcome PlanRun(const std::string& folder, const Selection& entries,
   const int count = static_cast<int>(entries.size());
   reporter.setProgressRange(0, count);
   for (int i = 0; i < count; ++i) {
-    reporter.setProgressValue(i);
-    if (reporter.stopRequested()) {
-      outcome.stopped = true;
-      AddNotReached(folder, entries, i, &outcome);
-      break;
+    std::size_t index;
+    if (!NextEntry(reporter, folder, entries, i, &outcome, &index)) {
+      if (outcome.stopped) break;
+      continue;
     }
-    const Entry& entry = entries[static_cast<std::size_t>(i)];
-    if (!entry.selected) continue;
-    const std::size_t index = outcome.Add(documentPath(folder, entry.name));
     DocumentOutcome& document = outcome.documents[index];
     reporter.showWorkingOn(document.path);
     std::string why;

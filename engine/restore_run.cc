@@ -309,15 +309,12 @@ RunOutcome RestoreRun(const std::string& typeText, const std::string& folder,
   BatchedRestorer restorer(typeText, fs, locks, outcome, history, record.id);
   reporter.setProgressRange(0, count);
   for (int i = 0; i < count; ++i) {
-    reporter.setProgressValue(i);
-    if (reporter.stopRequested()) {
-      outcome.stopped = true;
-      AddNotReached(folder, entries, i, &outcome);
-      break;
+    std::size_t index;
+    if (!NextEntry(reporter, folder, entries, i, &outcome, &index)) {
+      if (outcome.stopped) break;
+      continue;
     }
     const Entry& entry = entries[static_cast<std::size_t>(i)];
-    if (!entry.selected) continue;
-    const std::size_t index = outcome.Add(documentPath(folder, entry.name));
     if (!staysInFolder(entry.name)) {
       outcome.Leave(index, Verdict::kRefused, Reason::kName,
                     "its name leads out of the folder " + folder +
@@ -339,7 +336,8 @@ RunOutcome RestoreRun(const std::string& typeText, const std::string& folder,
   }
   restorer.Commit();
   if (history != nullptr) {
-    history->EndRun(record.id, outcome.stopped ? "stopped" : "complete");
+    FinishRun(*history, record.id, outcome.stopped,
+              outcome.Count(Verdict::kChanged));
   }
   return outcome;
 }

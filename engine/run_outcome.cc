@@ -83,6 +83,21 @@ void RunOutcome::Merge(RunOutcome&& other) {
   stopped = stopped || other.stopped;
 }
 
+bool NextEntry(RunReporter& reporter, const std::string& folder,
+               const Selection& entries, int position, RunOutcome* outcome,
+               std::size_t* index) {
+  reporter.setProgressValue(position);
+  const auto at = static_cast<std::size_t>(position);
+  if (reporter.stopRequested()) {
+    outcome->stopped = true;
+    AddNotReached(folder, entries, at, outcome);
+    return false;
+  }
+  if (!entries[at].selected) return false;
+  *index = outcome->Add(documentPath(folder, entries[at].name));
+  return true;
+}
+
 void AddNotReached(const std::string& folder, const Selection& entries,
                    std::size_t from, RunOutcome* outcome) {
   for (std::size_t i = from; i < entries.size(); ++i) {

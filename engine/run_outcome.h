@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/run_reporter.h"
 #include "engine/selection.h"
 
 namespace engine {
@@ -99,6 +100,13 @@ struct RunOutcome {
   // Adds what other did (a run over another folder) to this outcome.
   void Merge(RunOutcome&& other);
 };
+
+// Tells reporter a run's progress at entry position, then: false when the
+// run is to stop (outcome stopped, the rest added as not reached) or the
+// entry is not selected; else adds it to outcome, with its index in *index.
+bool NextEntry(RunReporter& reporter, const std::string& folder,
+               const Selection& entries, int position, RunOutcome* outcome,
+               std::size_t* index);
 
 // Adds the selected entries of folder from position from on, as not
 // reached: the run stopped before them.

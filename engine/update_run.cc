@@ -53,15 +53,11 @@ RunOutcome UpdateRun(const std::string& folder, const Selection& entries,
                          settings, record.id);
   reporter.setProgressRange(0, count);
   for (int i = 0; i < count; ++i) {
-    reporter.setProgressValue(i);
-    if (reporter.stopRequested()) {
-      outcome.stopped = true;
-      AddNotReached(folder, entries, i, &outcome);
-      break;
+    std::size_t index;
+    if (!NextEntry(reporter, folder, entries, i, &outcome, &index)) {
+      if (outcome.stopped) break;
+      continue;
     }
-    const Entry& entry = entries[static_cast<std::size_t>(i)];
-    if (!entry.selected) continue;
-    const std::size_t index = outcome.Add(documentPath(folder, entry.name));
     Outcome prepared = Outcome::kFailed;
     try {
       prepared = updater.Prepare(index);
@@ -89,8 +85,8 @@ RunOutcome UpdateRun(const std::string& folder, const Selection& entries,
   if (settings.history != nullptr) {
     // A run whose end is not recorded shows as interrupted: still true to
     // what it changed.
-    settings.history->EndRun(record.id,
-                             outcome.stopped ? "stopped" : "complete");
+    FinishRun(*settings.history, record.id, outcome.stopped,
+              outcome.Count(Verdict::kChanged));
   }
   return outcome;
 }

@@ -82,6 +82,15 @@ class HistoryStore {
   virtual Status SpaceUsed(std::int64_t* bytes) = 0;
 };
 
+// Ends a recorded run: kept, as "stopped" or "complete", when it changed
+// documents; dropped when it changed none, so that it never stands in the
+// way of "undo the last run".
+inline Status FinishRun(HistoryStore& store, std::int64_t run, bool stopped,
+                        std::size_t changed) {
+  if (changed == 0) return store.ForgetRun(run);
+  return store.EndRun(run, stopped ? "stopped" : "complete");
+}
+
 // $XDG_STATE_HOME/vantrel/history.sqlite, or ~/.local/state/vantrel/...
 std::string DefaultHistoryPath();
 

@@ -279,7 +279,8 @@ RunOutcome UndoRun(HistoryStore& store, std::int64_t run, RunReporter& reporter,
   }
   undo.Commit();
   undo.Finish();
-  store.EndRun(record.id, outcome.stopped ? "stopped" : "complete");
+  FinishRun(store, record.id, outcome.stopped,
+            outcome.Count(Verdict::kChanged));
   return outcome;
 }
 
