@@ -286,53 +286,11 @@ for ((round = 1; round <= rounds; round++)); do
   flat+=("$(timed "$root/corpus" flat "$bench" . acme Zenith)")
   tree+=("$(timed "$root/tree" tree "$bench" . acme Zenith)")
 done
-f=$(printf '%s
-' "${flat[@]}" | median)
+f=$(printf '%s\n' "${flat[@]}" | median)
 t=$(printf '%s\n' "${tree[@]}" | median)
 echo
 printf 'update in 100 folders %.3f s   in one folder %.3f s   ratio %.2f (target <= 1.10)\n' \
   "$t" "$f" "$(ratio "$t" "$f")"
-
-((disk)) || exit 0
-disk_root=$(mktemp -d /var/tmp/vantrel-bench.XXXXXX)
-cp -r "$root/corpus" "$disk_root/corpus"
-fs=$(df --output=fstype "$disk_root" | tail -1)
-[ "$fs" != tmpfs ] || echo "warning: $disk_root is on tmpfs, not a disk" >&2
-vantrel=() perl=()
-for ((round = 1; round <= rounds; round++)); do
-  vantrel+=("$(timed "$disk_root/corpus" vantrel "$bench" . acme Zenith)")
-  perl+=("$(timed "$disk_root/corpus" perl sh -c 'perl -pi.bac -e "s/acme/Zenith/i" -- * && exec sync -f .')")
-done
-same_documents "$disk_root/corpus-vantrel" "$disk_root/corpus-perl"
-v=$(printf '%s\n' "${vantrel[@]}" | median)
-p=$(printf '%s\n' "${perl[@]}" | median)
-echo
-echo "disk: corpus in $disk_root ($fs)"
-printf 'medians of %d rounds: update_bench %.3f s   perl -pi + sync %.3f s   ratio to perl %.2f\n' \
-  "$rounds" "$v" "$p" "$(ratio "$v" "$p")"
-
-# A whole site on disk: 32,767 documents of about 8 KB in 100 folders.  The
-# restore puts back the backups of the update's own copy.
-python3 bench/make_corpus.py "$disk_root/site" 32767 crlf 80 100
-vantrel=() perl=() restored=()
-for ((round = 1; round <= rounds; round++)); do
-  vantrel+=("$(timed "$disk_root/site" vantrel "$bench" . acme Zenith)")
-  sync
-  start=$(date +%s.%N)
-  (cd "$disk_root/site-vantrel" && "$restore" . htm >/dev/null 2>&1) ||
-    echo "warning: the restore of the site did not restore every backup" >&2
-  restored+=("$(echo "$(date +%s.%N) - $start" | bc -l)")
-  perl+=("$(timed "$disk_root/site" perl sh -c 'find . -type f -print0 | xargs -0 perl -pi.bac -e "s/acme/Zenith/i" && exec sync -f .')")
-done
-v=$(printf '%s\n' "${vantrel[@]}" | median)
-r=$(printf '%s\n' "${restored[@]}" | median)
-p=$(printf '%s\n' "${perl[@]}" | median)
-echo
-echo "disk: a site of 32767 documents in 100 folders"
-printf 'medians of %d rounds: update_bench %.3f s   perl -pi + sync %.3f s   ratio %.2f (target <= 1.00)\n' \
-  "$rounds" "$v" "$p" "$(ratio "$v" "$p")"
-printf 'restore_bench %.3f s   ratio restore/update %.2f (target <= 1.00)\n' \
-  "$r" "$(ratio "$r" "$v")"
 
 # The matching options and the history, on the same corpus, side by side in
 # the same rounds: every occurrence, letter case kept, against perl's s///g;
@@ -393,15 +351,58 @@ if [ -n "$cli" ]; then
   rm -rf "$root/memory" && cp -r "$root/corpus" "$root/memory"
   (cd "$root/memory" && /usr/bin/time -f "peak memory of a recorded vantrel-cli replace: %M KiB" \
     "${quiet[@]}" acme Zenith . 2>&1 >/dev/null | tail -1)
-  if ((disk)); then
-    disk_corpus="$disk_root/history"
-    python3 bench/make_corpus.py "$disk_corpus" "$count"
-    off=() on=()
-    for ((round = 1; round <= rounds; round++)); do
-      off+=("$(timed "$disk_corpus" off "${quiet[@]}" --no-history acme Zenith .)")
-      on+=("$(timed "$disk_corpus" on env XDG_STATE_HOME="$disk_root/state" "$cli" replace -q acme Zenith .)")
-    done
-    printf 'disk: replace without the history %.3f s   with it %.3f s   ratio %.2f (target <= 1.10)\n' \
-      "$(m "${off[@]}")" "$(m "${on[@]}")" "$(ratio "$(m "${on[@]}")" "$(m "${off[@]}")")"
-  fi
+fi
+
+((disk)) || exit 0
+disk_root=$(mktemp -d /var/tmp/vantrel-bench.XXXXXX)
+cp -r "$root/corpus" "$disk_root/corpus"
+fs=$(df --output=fstype "$disk_root" | tail -1)
+[ "$fs" != tmpfs ] || echo "warning: $disk_root is on tmpfs, not a disk" >&2
+vantrel=() perl=()
+for ((round = 1; round <= rounds; round++)); do
+  vantrel+=("$(timed "$disk_root/corpus" vantrel "$bench" . acme Zenith)")
+  perl+=("$(timed "$disk_root/corpus" perl sh -c 'perl -pi.bac -e "s/acme/Zenith/i" -- * && exec sync -f .')")
+done
+same_documents "$disk_root/corpus-vantrel" "$disk_root/corpus-perl"
+v=$(printf '%s\n' "${vantrel[@]}" | median)
+p=$(printf '%s\n' "${perl[@]}" | median)
+echo
+echo "disk: corpus in $disk_root ($fs)"
+printf 'medians of %d rounds: update_bench %.3f s   perl -pi + sync %.3f s   ratio to perl %.2f\n' \
+  "$rounds" "$v" "$p" "$(ratio "$v" "$p")"
+
+# A whole site on disk: 32,767 documents of about 8 KB in 100 folders.  The
+# restore puts back the backups of the update's own copy.
+python3 bench/make_corpus.py "$disk_root/site" 32767 crlf 80 100
+vantrel=() perl=() restored=()
+for ((round = 1; round <= rounds; round++)); do
+  vantrel+=("$(timed "$disk_root/site" vantrel "$bench" . acme Zenith)")
+  sync
+  start=$(date +%s.%N)
+  (cd "$disk_root/site-vantrel" && "$restore" . htm >/dev/null 2>&1) ||
+    echo "warning: the restore of the site did not restore every backup" >&2
+  restored+=("$(echo "$(date +%s.%N) - $start" | bc -l)")
+  perl+=("$(timed "$disk_root/site" perl sh -c 'find . -type f -print0 | xargs -0 perl -pi.bac -e "s/acme/Zenith/i" && exec sync -f .')")
+done
+v=$(printf '%s\n' "${vantrel[@]}" | median)
+r=$(printf '%s\n' "${restored[@]}" | median)
+p=$(printf '%s\n' "${perl[@]}" | median)
+echo
+echo "disk: a site of 32767 documents in 100 folders"
+printf 'medians of %d rounds: update_bench %.3f s   perl -pi + sync %.3f s   ratio %.2f (target <= 1.00)\n' \
+  "$rounds" "$v" "$p" "$(ratio "$v" "$p")"
+printf 'restore_bench %.3f s   ratio restore/update %.2f (target <= 1.00)\n' \
+  "$r" "$(ratio "$r" "$v")"
+
+# The history's cost on the disk too.
+if [ -n "$cli" ]; then
+  disk_corpus="$disk_root/history"
+  python3 bench/make_corpus.py "$disk_corpus" "$count"
+  off=() on=()
+  for ((round = 1; round <= rounds; round++)); do
+    off+=("$(timed "$disk_corpus" off "${quiet[@]}" --no-history acme Zenith .)")
+    on+=("$(timed "$disk_corpus" on env XDG_STATE_HOME="$disk_root/state" "$cli" replace -q acme Zenith .)")
+  done
+  printf 'disk: replace without the history %.3f s   with it %.3f s   ratio %.2f (target <= 1.10)\n' \
+    "$(m "${off[@]}")" "$(m "${on[@]}")" "$(ratio "$(m "${on[@]}")" "$(m "${off[@]}")")"
 fi

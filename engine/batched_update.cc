@@ -1,6 +1,8 @@
 #include "engine/batched_update.h"
 
+#include <algorithm>
 #include <new>
+#include <thread>
 
 #include "engine/path_rules.h"
 
@@ -123,13 +125,10 @@ Outcome BatchedUpdater::Prepare(std::size_t index) {
       index,           checked_.plan.replacements, document, checked_.backup,
       checked_.target, checked_.attributes,        "",       ""};
   if (settings_.history != nullptr) {
-    // Hashed and compressed now, while the bytes are at hand: the batch
-    // holds only what the history keeps.
-    pending.before = StoreContent(checked_.contents);
     pending.record = {document,
-                      pending.before.hash,
-                      Sha256Hex(checked_.plan.content),
-                      pending.before.size,
+                      "",
+                      "",
+                      static_cast<std::int64_t>(checked_.contents.size()),
                       static_cast<std::int64_t>(checked_.plan.content.size()),
                       checked_.plan.encoding};
   }
@@ -158,6 +157,15 @@ Outcome BatchedUpdater::Prepare(std::size_t index) {
     return Outcome::kFailed;
   }
   pending_bytes_ += checked_.contents.size() + checked_.plan.content.size();
+  if (settings_.history != nullptr) {
+    // Hashed and compressed beside the run, which needs the bytes no more;
+    // the batch waits for them only when it is recorded.
+    // One thread beside the run's: more only fight it for the cores while
+    // it reads and writes.
+    if (worker_ == nullptr) worker_ = std::make_unique<ContentWorker>();
+    pending.kept = worker_->Submit(std::move(checked_.contents),
+                                   std::move(checked_.plan.content));
+  }
   pending_.push_back(std::move(pending));
   return Outcome::kWritten;
 }
@@ -195,12 +203,22 @@ int BatchedUpdater::Commit() {
   if (settings_.history != nullptr && !batch.empty()) {
     std::vector<HistoryDocument> records;
     std::vector<StoredContent> contents;
-    for (Pending& pending : batch) {
-      records.push_back(pending.record);
-      contents.push_back(std::move(pending.before));
+    Status recorded;
+    try {
+      for (Pending& pending : batch) {
+        KeptContents kept = pending.kept.get();
+        pending.record.before_hash = kept.before.hash;
+        pending.record.after_hash = std::move(kept.after_hash);
+        records.push_back(pending.record);
+        contents.push_back(std::move(kept.before));
+      }
+    } catch (const std::exception& failure) {
+      recorded = Status::Error("the history", MemoryFailure(failure));
     }
-    const Status recorded =
-        settings_.history->AddDocuments(history_run_, records, contents);
+    if (recorded.ok()) {
+      recorded =
+          settings_.history->AddDocuments(history_run_, records, contents);
+    }
     if (!recorded.ok()) {
       for (const Pending& pending : batch) {
         Fail(pending, Reason::kHistory,

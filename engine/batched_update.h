@@ -10,12 +10,15 @@
 
 #include <cstddef>
 #include <exception>
+#include <future>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "engine/file_system.h"
+#include "engine/history/content_worker.h"
 #include "engine/run_outcome.h"
 #include "engine/run_reporter.h"
 #include "engine/run_settings.h"
@@ -81,7 +84,7 @@ class BatchedUpdater {
     std::string older_backup = {};
     // The document's record and its content before, for the history.
     HistoryDocument record = {};
-    StoredContent before = {};
+    std::future<KeptContents> kept = {};
   };
 
   void Fail(const Pending& pending, Reason reason, const std::string& why,
@@ -129,6 +132,7 @@ class BatchedUpdater {
   const RunSettings& settings_;
   const std::int64_t history_run_;
   CheckedDocument checked_;  // reused: its buffers keep their room
+  std::unique_ptr<ContentWorker> worker_;  // made for a recorded run
   std::vector<Pending> pending_;
   std::size_t pending_bytes_ = 0;
   std::set<std::string> replaced_in_;
