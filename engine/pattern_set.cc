@@ -5,6 +5,7 @@
 #include <pcre2.h>
 #include <wctype.h>
 
+#include <algorithm>
 #include <cctype>
 
 #include "engine/text_encoding.h"
@@ -85,6 +86,10 @@ void AppendCased(std::string_view text, Piece::Kind mode, std::string* out) {
 struct PatternSet::Compiled {
   pcre2_code* code = nullptr;
   std::vector<Piece> pieces;
+  // A literal search text, its ASCII letters in lower case when letter case
+  // is ignored; empty for a pattern, or a text with other characters.
+  std::string literal;
+  bool caseless = false;
   ~Compiled() { pcre2_code_free(code); }
 };
 
@@ -252,6 +257,14 @@ std::unique_ptr<PatternSet> PatternSet::Compile(const ReplaceRules& rules,
       }
     } else {
       compiled->pieces.push_back({Piece::kText, pair.replacement, 0});
+      const bool ascii = std::all_of(
+          pair.search.begin(), pair.search.end(),
+          [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+      if (ascii) {
+        compiled->literal = pair.search;
+        compiled->caseless = !rules.match_case;
+        if (compiled->caseless) FoldAscii(pair.search, &compiled->literal);
+      }
     }
     if (rules.whole_words) {
       // Its groups keep their numbers: look-arounds capture nothing.
@@ -271,7 +284,82 @@ std::unique_ptr<PatternSet> PatternSet::Compile(const ReplaceRules& rules,
     pcre2_jit_compile(compiled->code, PCRE2_JIT_COMPLETE);
     set->pairs_.push_back(std::move(compiled));
   }
+  set->MakeScreen(rules);
   return set;
+}
+
+void PatternSet::FoldAscii(std::string_view line, std::string* folded) {
+  folded->assign(line);
+  for (char& c : *folded) {
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      folded->clear();
+      return;
+    }
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+}
+
+bool PatternSet::MayMatch(std::size_t pair, std::string_view line,
+                          const std::string& folded) const {
+  const Compiled& compiled = *pairs_[pair];
+  if (compiled.literal.empty()) return true;
+  if (!compiled.caseless) {
+    return line.find(compiled.literal) != std::string_view::npos;
+  }
+  // Beyond ASCII, letters fold into ASCII ones (the Kelvin sign into k):
+  // only an all-ASCII line can be ruled out so.
+  return folded.size() != line.size() ||
+         folded.find(compiled.literal) != std::string::npos;
+}
+
+void PatternSet::MakeScreen(const ReplaceRules& rules) {
+  std::string pattern;
+  if (rules.regex) {
+    // Across lines a pattern reads the same as within one, but for the
+    // anchors of a whole subject; and alternatives of several patterns
+    // would renumber their groups.
+    const std::string& only = rules.pairs[0].search;
+    if (rules.pairs.size() != 1) return;
+    for (const char* anchor : {"\\A", "\\Z", "\\z", "\\G"}) {
+      if (only.find(anchor) != std::string::npos) return;
+    }
+    pattern = only;
+  } else {
+    for (const ReplacePair& pair : rules.pairs) {
+      pattern += (pattern.empty() ? "" : "|") + Quote(pair.search);
+    }
+  }
+  pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
+  if (context == nullptr) return;
+  // Lines end at CR, LF or CR LF, as the planner splits them, so that ^
+  // and $ find every line's start and end.
+  pcre2_set_newline(context, PCRE2_NEWLINE_ANYCRLF);
+  int error = 0;
+  PCRE2_SIZE offset = 0;
+  auto screen = std::make_unique<Compiled>();
+  screen->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()),
+                               pattern.size(),
+                               PCRE2_UTF | PCRE2_UCP | PCRE2_MULTILINE |
+                                   (rules.match_case ? 0 : PCRE2_CASELESS),
+                               &error, &offset, context);
+  pcre2_compile_context_free(context);
+  if (screen->code == nullptr) return;
+  pcre2_jit_compile(screen->code, PCRE2_JIT_COMPLETE);
+  screen_ = std::move(screen);
+}
+
+bool PatternSet::Screen(std::string_view text, std::size_t start,
+                        Scratch& scratch, std::size_t* at) const {
+  const int found = pcre2_match(
+      screen_->code, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(),
+      start, PCRE2_NO_UTF_CHECK, scratch.data(), scratch.context());
+  if (found == PCRE2_ERROR_NOMATCH) {
+    *at = std::string_view::npos;
+    return true;
+  }
+  if (found < 0) return false;
+  *at = pcre2_get_ovector_pointer(scratch.data())[0];
+  return true;
 }
 
 PatternSet::ScratchPtr PatternSet::NewScratch() const {

@@ -51,11 +51,34 @@ class PatternSet {
   bool FindEdits(std::size_t pair, std::string_view line, Scratch& scratch,
                  std::vector<Edit>* edits) const;
 
+  // A line's text as MayMatch reads it: its ASCII letters in lower case,
+  // or empty when it holds other characters than ASCII.
+  static void FoldAscii(std::string_view line, std::string* folded);
+  // False only when pair can't match line, whose FoldAscii is folded: a
+  // literal text that the line does not hold.  Costs far less than
+  // FindEdits, which a list of many pairs would call for each of them.
+  bool MayMatch(std::size_t pair, std::string_view line,
+                const std::string& folded) const;
+
+  // Whether the set has a screen: one pattern that finds, in a whole UTF-8
+  // document, every place where some pair may match in one of its lines
+  // (and perhaps more).  Lines it finds nothing in need no other look.
+  bool HasScreen() const { return screen_ != nullptr; }
+  // Sets *at to where the screen next finds something in text (valid
+  // UTF-8, a whole document) from start on, or npos.  False when matching
+  // needs more work than the limits allow.
+  bool Screen(std::string_view text, std::size_t start, Scratch& scratch,
+              std::size_t* at) const;
+
  private:
   struct Compiled;
   PatternSet() = default;
 
+  // Makes the screen, where one can be made that never misses.
+  void MakeScreen(const ReplaceRules& rules);
+
   std::vector<std::unique_ptr<Compiled>> pairs_;
+  std::unique_ptr<Compiled> screen_;
   bool every_ = false;
 };
 

@@ -332,9 +332,15 @@ void RulesPlanner::Plan(std::string_view document, DocumentPlan* plan,
   Output out(changed_only ? 4096
                           : document.size() + document.size() / 16 + 4096);
   if (!changed_only) out.Append(document.substr(0, bom));
-  std::string text, written;
+  std::string text, written, folded;
   std::vector<Part> parts;
   std::vector<PatternSet::Edit> edits;
+  // Where the screen found something next: the lines before it are
+  // copied as they are, unread.
+  bool screened =
+      patterns_->HasScreen() && plan->encoding == "UTF-8" && IsValidUtf8(body);
+  std::size_t candidate = 0;
+  bool have_candidate = false;
   Ending previous = Ending::kNone;
   std::size_t number = 0;
   for (std::size_t position = 0; position < body.size();) {
@@ -350,9 +356,21 @@ void RulesPlanner::Plan(std::string_view document, DocumentPlan* plan,
     previous = line.ending;
     const std::string_view bytes =
         body.substr(line.start, line.end - line.start);
+    if (screened && (!have_candidate || candidate < line.start)) {
+      screened = patterns_->Screen(body, line.start, *scratch, &candidate);
+      have_candidate = true;
+    }
+    if (screened && candidate >= line.next) {
+      if (!changed_only) {
+        out.Append(body.substr(line.start, line.next - line.start));
+      }
+      continue;
+    }
     reader.Read(bytes, &text, &parts);
     std::size_t matches = 0;
+    PatternSet::FoldAscii(text, &folded);
     for (std::size_t pair = 0; pair < patterns_->size(); ++pair) {
+      if (!patterns_->MayMatch(pair, text, folded)) continue;
       if (!patterns_->FindEdits(pair, text, *scratch, &edits)) {
         *plan = DocumentPlan();
         plan->refusal =
@@ -362,6 +380,7 @@ void RulesPlanner::Plan(std::string_view document, DocumentPlan* plan,
       if (edits.empty()) continue;
       matches += edits.size();
       ApplyEdits(edits, &text, &parts);
+      PatternSet::FoldAscii(text, &folded);
     }
     if (matches == 0) {
       if (!changed_only)

@@ -120,6 +120,21 @@ const LineCase kLineCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, RulesLineTest, ::testing::ValuesIn(kLineCases),
                          [](const auto& info) { return info.param.name; });
 
+// Lines no pair can match are passed over unread: never one that a pair
+// does match, whatever its line end or anchor.
+TEST(RulesTest, EveryLineThatMatchesIsFound) {
+  const std::string document = "x\rfoo\r\nfoo bar\nzz\nbar foo\r\nfoo";
+  EXPECT_EQ(Planned(Rules(kRegex | kAll, {{"^foo|foo$", "X"}}), document),
+            "x\rX\r\nX bar\nzz\nbar X\r\nX");
+  EXPECT_EQ(Planned(Rules(kWords | kAll, {{"zz", "a"}, {"A", "b"}}), document),
+            "x\rfoo\r\nfoo bar\nb\nbar foo\r\nfoo");
+  // Invalid UTF-8 bytes read as U+FFFD, which a pattern's dot matches.
+  EXPECT_EQ(Planned(Rules(kRegex, {{"a.b", "X"}}),
+                    "q\na\xFF"
+                    "b\n"),
+            "q\nX\n");
+}
+
 TEST(RulesTest, RefusedBeforeAnythingIsRead) {
   const struct {
     engine::ReplaceRules rules;
