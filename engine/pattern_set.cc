@@ -313,21 +313,13 @@ bool PatternSet::MayMatch(std::size_t pair, std::string_view line,
 }
 
 void PatternSet::MakeScreen(const ReplaceRules& rules) {
+  // A pattern's own search is what the screen would repeat, no faster
+  // (a class such as \d with Unicode properties is read character by
+  // character): only lists of literal texts are screened.
+  if (rules.regex) return;
   std::string pattern;
-  if (rules.regex) {
-    // Across lines a pattern reads the same as within one, but for the
-    // anchors of a whole subject; and alternatives of several patterns
-    // would renumber their groups.
-    const std::string& only = rules.pairs[0].search;
-    if (rules.pairs.size() != 1) return;
-    for (const char* anchor : {"\\A", "\\Z", "\\z", "\\G"}) {
-      if (only.find(anchor) != std::string::npos) return;
-    }
-    pattern = only;
-  } else {
-    for (const ReplacePair& pair : rules.pairs) {
-      pattern += (pattern.empty() ? "" : "|") + Quote(pair.search);
-    }
+  for (const ReplacePair& pair : rules.pairs) {
+    pattern += (pattern.empty() ? "" : "|") + Quote(pair.search);
   }
   pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
   if (context == nullptr) return;

@@ -24,7 +24,8 @@ std::future<KeptContents> ContentWorker::Submit(std::string before,
   Job job{std::move(before), std::move(after), {}};
   std::future<KeptContents> result = job.done.get_future();
   {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    room_.wait(lock, [this] { return jobs_.size() < kMostWaiting; });
     jobs_.push_back(std::move(job));
   }
   wake_.notify_one();
@@ -41,6 +42,7 @@ void ContentWorker::Run() {
       job = std::move(jobs_.front());
       jobs_.pop_front();
     }
+    room_.notify_one();
     try {
       job.done.set_value({StoreContent(job.before), Sha256Hex(job.after)});
     } catch (...) {

@@ -34,7 +34,9 @@ class ContentWorker {
   ContentWorker& operator=(const ContentWorker&) = delete;
 
   // Hashes and compresses before, and hashes after, off the caller's
-  // thread.  The future rethrows what failed (std::bad_alloc).
+  // thread.  The future rethrows what failed (std::bad_alloc).  Waits
+  // while kMostWaiting jobs wait already, so that the contents held for
+  // the worker stay a few documents' worth.
   std::future<KeptContents> Submit(std::string before, std::string after);
 
  private:
@@ -44,8 +46,11 @@ class ContentWorker {
   };
   void Run();
 
+  static constexpr std::size_t kMostWaiting = 8;
+
   std::mutex mutex_;
   std::condition_variable wake_;
+  std::condition_variable room_;
   std::deque<Job> jobs_;
   bool closing_ = false;
   std::vector<std::thread> threads_;

@@ -392,21 +392,23 @@ StoredContent StoreContent(std::string_view bytes) {
   StoredContent stored;
   stored.hash = Sha256Hex(bytes);
   stored.size = static_cast<std::int64_t>(bytes.size());
-  stored.compressed.resize(ZSTD_compressBound(bytes.size()));
-  // A context per thread, kept: making one costs more than compressing a
-  // page.  Level 1: web pages shrink well even so, and the history must
-  // not slow the update down.
+  // A context and room per thread, kept: making a context costs more than
+  // compressing a page, and a batch holds only what each page shrank to.
+  // Level 1: web pages shrink well even so, and the history must not slow
+  // the update down.
   struct Context {
     ZSTD_CCtx* context = ZSTD_createCCtx();
+    std::string room;
     ~Context() { ZSTD_freeCCtx(context); }
   };
   static thread_local Context kept;
   if (kept.context == nullptr) throw std::bad_alloc();
-  const std::size_t made = ZSTD_compressCCtx(
-      kept.context, stored.compressed.data(), stored.compressed.size(),
-      bytes.data(), bytes.size(), 1);
+  kept.room.resize(ZSTD_compressBound(bytes.size()));
+  const std::size_t made =
+      ZSTD_compressCCtx(kept.context, kept.room.data(), kept.room.size(),
+                        bytes.data(), bytes.size(), 1);
   if (ZSTD_isError(made)) throw std::bad_alloc();
-  stored.compressed.resize(made);
+  stored.compressed.assign(kept.room, 0, made);
   return stored;
 }
 

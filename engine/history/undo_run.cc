@@ -1,8 +1,10 @@
 #include "engine/history/undo_run.h"
 
+#include <future>
 #include <new>
 #include <set>
 
+#include "engine/history/content_worker.h"
 #include "engine/owners.h"
 #include "engine/safe_replace.h"
 #include "engine/update_run.h"
@@ -63,7 +65,9 @@ struct Pending {
   FileAttributes attributes;
   std::string temporary;
   HistoryDocument record;
-  StoredContent now;  // what it holds until the undo, for the undo's undo
+  // What it holds until the undo, for the undo's undo: compressed beside
+  // the run.
+  std::future<KeptContents> now;
 };
 
 class BatchedUndo {
@@ -104,6 +108,7 @@ class BatchedUndo {
   RunOutcome& outcome_;
   std::vector<Pending> pending_;
   std::set<std::string> replaced_in_;
+  ContentWorker worker_;
 };
 
 void BatchedUndo::Prepare(std::size_t index, const HistoryDocument& document) {
@@ -147,10 +152,11 @@ void BatchedUndo::Prepare(std::size_t index, const HistoryDocument& document) {
     return;
   }
   Pending pending{index, found.target, found.attributes, "", {}, {}};
-  pending.now = StoreContent(found.contents);
-  pending.record = {document.path,        pending.now.hash,
-                    document.before_hash, pending.now.size,
-                    document.before_size, document.encoding};
+  // As the run left it: its hash is the run's after.
+  pending.record = {
+      document.path,        document.after_hash,
+      document.before_hash, static_cast<std::int64_t>(found.contents.size()),
+      document.before_size, document.encoding};
   ReplaceRequest request = Request(pending);
   request.content = before;
   status = WriteTemporary(fs_, request, &pending.temporary);
@@ -159,6 +165,7 @@ void BatchedUndo::Prepare(std::size_t index, const HistoryDocument& document) {
                    "it could not be written (" + status.reason() + ")" + kLeft);
     return;
   }
+  pending.now = worker_.Submit(std::move(found.contents), "");
   pending_.push_back(std::move(pending));
 }
 
@@ -172,11 +179,15 @@ void BatchedUndo::Commit() {
   if (status.ok()) {
     std::vector<HistoryDocument> records;
     std::vector<StoredContent> contents;
-    for (Pending& pending : batch) {
-      records.push_back(pending.record);
-      contents.push_back(std::move(pending.now));
+    try {
+      for (Pending& pending : batch) {
+        records.push_back(pending.record);
+        contents.push_back(pending.now.get().before);
+      }
+    } catch (const std::bad_alloc&) {
+      status = Status::Error("the history", "there is not enough memory");
     }
-    status = store_.AddDocuments(undo_run_, records, contents);
+    if (status.ok()) status = store_.AddDocuments(undo_run_, records, contents);
   }
   for (const Pending& pending : batch) {
     if (!status.ok()) {
