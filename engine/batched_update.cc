@@ -16,6 +16,10 @@ namespace {
 // one for one file.  The new files wait in temporary files, not in memory.
 constexpr std::size_t kBatchDocuments = 8192;
 constexpr std::size_t kBatchBytes = 512 << 20;
+// A recorded batch holds its contents before, compressed, until it is
+// recorded: about a quarter of this, so that the history's memory stays
+// within a few MiB whatever the size of the site.
+constexpr std::size_t kRecordedBatchBytes = 16 << 20;
 
 ReplaceRequest BackupRequest(const CheckedDocument& checked) {
   ReplaceRequest request;
@@ -77,7 +81,9 @@ std::string MemoryFailure(const std::exception& failure) {
 }
 
 bool BatchedUpdater::Full() const {
-  return pending_.size() >= kBatchDocuments || pending_bytes_ >= kBatchBytes;
+  const std::size_t most =
+      settings_.history != nullptr ? kRecordedBatchBytes : kBatchBytes;
+  return pending_.size() >= kBatchDocuments || pending_bytes_ >= most;
 }
 
 bool BatchedUpdater::Lock(std::size_t index, const std::string& folder) {
