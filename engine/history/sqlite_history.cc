@@ -118,6 +118,14 @@ class SqliteHistory : public HistoryStore {
   }
   // Drops runs beyond the limits, oldest first, and unneeded contents.
   Status Trim();
+  // Drops the contents no run's document names any more.
+  bool DropUnneededContents() {
+    Statement drop(db_,
+                   "DELETE FROM contents WHERE hash NOT IN (SELECT "
+                   "before_hash FROM documents UNION SELECT after_hash FROM "
+                   "documents)");
+    return drop.Step() == SQLITE_DONE;
+  }
 
   sqlite3* db_;
   std::string path_;
@@ -203,11 +211,7 @@ Status SqliteHistory::Trim() {
                        "IN (SELECT id FROM runs ORDER BY id DESC LIMIT ?)");
   over_count.Bind(1, limits.runs);
   if (over_count.Step() != SQLITE_DONE) return Error("it can't be trimmed");
-  Statement orphans(db_,
-                    "DELETE FROM contents WHERE hash NOT IN (SELECT "
-                    "before_hash FROM documents UNION SELECT after_hash FROM "
-                    "documents)");
-  if (orphans.Step() != SQLITE_DONE) return Error("it can't be trimmed");
+  if (!DropUnneededContents()) return Error("it can't be trimmed");
   // Then the oldest runs, one at a time, while the contents take more.
   for (;;) {
     Statement size(db_, "SELECT COALESCE(SUM(LENGTH(data)), 0) FROM contents");
@@ -286,12 +290,8 @@ Status SqliteHistory::ForgetRun(std::int64_t run) {
   Statement forget(db_, "DELETE FROM runs WHERE id = ?");
   forget.Bind(1, run);
   if (forget.Step() != SQLITE_DONE) return Error("the run can't be dropped");
-  Statement orphans(db_,
-                    "DELETE FROM contents WHERE hash NOT IN (SELECT "
-                    "before_hash FROM documents UNION SELECT after_hash FROM "
-                    "documents)");
-  return orphans.Step() == SQLITE_DONE ? Status::OK()
-                                       : Error("the run can't be dropped");
+  return DropUnneededContents() ? Status::OK()
+                                : Error("the run can't be dropped");
 }
 
 Status SqliteHistory::GetLimits(HistoryLimits* limits) {

@@ -1,7 +1,6 @@
 #include "ui/history/change_dialog.h"
 
 #include <QDialogButtonBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -121,15 +120,7 @@ ChangeDialog::ChangeDialog(engine::HistoryStore& store,
       std::make_shared<const engine::Preview>(std::move(change.preview)));
 
   view_->setObjectName("ChangeLines");
-  view_->setModel(model_);
-  view_->setItemDelegate(new PreviewDelegate(view_));
-  view_->setHeaderHidden(true);
-  view_->setRootIsDecorated(false);
-  view_->setItemsExpandable(false);
-  view_->setUniformRowHeights(true);
-  view_->setSelectionMode(QAbstractItemView::NoSelection);
-  view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  view_->header()->setStretchLastSection(true);
+  PreviewDelegate::setUpView(view_, model_);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
   buttons->button(QDialogButtonBox::Close)->setObjectName("CommandCloseChange");

@@ -198,9 +198,9 @@ HistoryWindow::~HistoryWindow() {
   delete runner_;
 }
 
-bool HistoryWindow::recordingOn() { return RecordingBox::recordingOn(); }
+bool HistoryWindow::recordingOn() { return preferences::recordingOn(); }
 
-bool HistoryWindow::keepBackups() { return RecordingBox::keepBackups(); }
+bool HistoryWindow::keepBackups() { return preferences::keepBackups(); }
 
 void HistoryWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);

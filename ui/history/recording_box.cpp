@@ -22,8 +22,8 @@ RecordingBox::RecordingBox(QWidget* parent)
   bold.setBold(true);
   warning_->setFont(bold);
 
-  record_->setChecked(recordingOn());
-  backups_->setChecked(keepBackups());
+  record_->setChecked(preferences::recordingOn());
+  backups_->setChecked(preferences::keepBackups());
   warning_->setVisible(!record_->isChecked() && !backups_->isChecked());
 
   auto* layout = new QVBoxLayout(this);
@@ -35,10 +35,6 @@ RecordingBox::RecordingBox(QWidget* parent)
   connect(record_, &QCheckBox::toggled, this, &RecordingBox::save);
   connect(backups_, &QCheckBox::toggled, this, &RecordingBox::save);
 }
-
-bool RecordingBox::recordingOn() { return preferences::recordingOn(); }
-
-bool RecordingBox::keepBackups() { return preferences::keepBackups(); }
 
 void RecordingBox::save() {
   preferences::setRecordingOn(record_->isChecked());

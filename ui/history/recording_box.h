@@ -16,10 +16,6 @@ class RecordingBox : public QWidget {
  public:
   explicit RecordingBox(QWidget* parent = nullptr);
 
-  // The settings as last saved; both on until the user turns them off.
-  static bool recordingOn();
-  static bool keepBackups();
-
  private:
   void save();
 

@@ -1,8 +1,10 @@
 #include "ui/preview/preview_delegate.h"
 
 #include <QFontDatabase>
+#include <QHeaderView>
 #include <QPainter>
 #include <QTextLayout>
+#include <QTreeView>
 #include <algorithm>
 
 #include "ui/preview/preview_model.h"
@@ -89,6 +91,18 @@ void drawSpanLine(QPainter* painter, const QRectF& area, const QString& text,
 }
 
 }  // namespace
+
+void PreviewDelegate::setUpView(QTreeView* view, QAbstractItemModel* model) {
+  view->setModel(model);
+  view->setItemDelegate(new PreviewDelegate(view));
+  view->setHeaderHidden(true);
+  view->setRootIsDecorated(false);
+  view->setItemsExpandable(false);
+  view->setUniformRowHeights(true);
+  view->setSelectionMode(QAbstractItemView::NoSelection);
+  view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  view->header()->setStretchLastSection(true);
+}
 
 PreviewDelegate::PreviewDelegate(QObject* parent)
     : QStyledItemDelegate(parent) {}

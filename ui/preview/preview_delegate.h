@@ -13,10 +13,18 @@
 
 #include <QStyledItemDelegate>
 
+class QAbstractItemModel;
+class QTreeView;
+
 class PreviewDelegate : public QStyledItemDelegate {
   Q_OBJECT
  public:
   explicit PreviewDelegate(QObject* parent = nullptr);
+
+  // Makes view show model's rows as a preview does: one flat list of
+  // rows of one height, painted by a delegate of this kind, nothing
+  // selectable, long lines cut rather than scrolled.
+  static void setUpView(QTreeView* view, QAbstractItemModel* model);
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override;

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QScreen>
 #include <QShortcut>
@@ -53,15 +52,7 @@ PreviewWindow::PreviewWindow(QWidget* parent)
   stoppedNote_->hide();
 
   view_->setObjectName("PreviewList");
-  view_->setModel(model_);
-  view_->setItemDelegate(new PreviewDelegate(view_));
-  view_->setHeaderHidden(true);
-  view_->setRootIsDecorated(false);
-  view_->setItemsExpandable(false);
-  view_->setUniformRowHeights(true);
-  view_->setSelectionMode(QAbstractItemView::NoSelection);
-  view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  view_->header()->setStretchLastSection(true);
+  PreviewDelegate::setUpView(view_, model_);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
   // A window of its own has no dialog to close it on Escape.
